@@ -1,0 +1,1 @@
+// Temporary until the controller lands in this folder.

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+// Where things live on this machine: home, XDG folders and the system root for the library folders.
+class Paths {
+public:
+    static std::string homeDirectory();
+    // "~" and "~/..." expand from HOME; anything else is returned unchanged.
+    static std::string expandTilde(const std::string& path);
+    // An absolute system path ("/Library/...") under FRETLARK_SYSROOT when that is set.
+    static std::string systemPath(const std::string& absolutePath);
+    static std::string cachesDirectory();
+    static std::string configDirectory();
+    static std::string dataDirectory();
+};

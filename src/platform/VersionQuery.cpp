@@ -1,0 +1,66 @@
+#include "platform/VersionQuery.h"
+
+#include <cstdlib>
+#include <gst/gst.h>
+#include <gtk/gtk.h>
+#include <webkit/webkit.h>
+
+namespace {
+
+constexpr unsigned minimumGtkMinor = 8;
+constexpr unsigned minimumWebKitMinor = 40;
+const char* const requiredElements[] = {"playbin", "appsink", "scaletempo", "qtdemux", "videoconvert",
+                                        "audioconvert"};
+
+bool elementsAvailable() {
+    if (!gst_is_initialized() && !gst_init_check(nullptr, nullptr, nullptr))
+        return false;
+    for (const char* name : requiredElements) {
+        GstElementFactory* factory = gst_element_factory_find(name);
+        if (!factory)
+            return false;
+        gst_object_unref(factory);
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<std::uint32_t> VersionQuery::override(const char* variable, bool& overridden) {
+    const char* text = std::getenv(variable);
+    overridden = text && *text;
+    if (!overridden || std::string(text) == "fail")
+        return std::nullopt;
+    char* end = nullptr;
+    unsigned long value = std::strtoul(text, &end, 0);
+    if (*end != '\0')
+        return std::nullopt;
+    return static_cast<std::uint32_t>(value);
+}
+
+std::uint32_t VersionQuery::systemVersion() {
+    bool gtkOk = gtk_get_major_version() == 4 && gtk_get_minor_version() >= minimumGtkMinor;
+    bool webOk = webkit_get_major_version() > 2 ||
+                 (webkit_get_major_version() == 2 && webkit_get_minor_version() >= minimumWebKitMinor);
+    return gtkOk && webOk ? 0x1040 : 0x1039;
+}
+
+std::uint32_t VersionQuery::movieFrameworkVersion() {
+    guint major = 0, minor = 0, micro = 0, nano = 0;
+    gst_version(&major, &minor, &micro, &nano);
+    bool ok = major == 1 && minor >= 22 && elementsAvailable();
+    return (ok ? 0x0700u : 0x0600u) << 16;
+}
+
+std::optional<std::uint32_t> VersionQuery::gestalt(const std::string& selector) {
+    bool overridden = false;
+    if (selector == "sysv") {
+        auto value = override("FRETLARK_SYSTEM_VERSION", overridden);
+        return overridden ? value : std::optional<std::uint32_t>(systemVersion());
+    }
+    if (selector == "qtim") {
+        auto value = override("FRETLARK_QUICKTIME_VERSION", overridden);
+        return overridden ? value : std::optional<std::uint32_t>(movieFrameworkVersion());
+    }
+    return std::nullopt;
+}
