@@ -1,1 +1,486 @@
-// Temporary until the controller lands in this folder.
+#include "app/AppController.h"
+
+#include "app/FrlConstants.h"
+#include "app/ProductChooser.h"
+#include "platform/Defaults.h"
+#include "platform/MainThread.h"
+#include "platform/Paths.h"
+#include "platform/Resources.h"
+#include "platform/StoreHost.h"
+#include "platform/VersionQuery.h"
+#include "platform/Workspace.h"
+#include "platform/ui/Alert.h"
+#include "platform/ui/ModalSession.h"
+
+#include <filesystem>
+#include <giomm/simpleaction.h>
+#include <glib.h>
+#include <gtkmm/application.h>
+#include <gtkmm/applicationwindow.h>
+#include <gtkmm/box.h>
+#include <gtkmm/button.h>
+#include <gtkmm/columnview.h>
+#include <gtkmm/drawingarea.h>
+#include <gtkmm/label.h>
+#include <gtkmm/menubutton.h>
+#include <gtkmm/progressbar.h>
+#include <gtkmm/scale.h>
+#include <gtkmm/searchentry.h>
+#include <mutex>
+#include <stdexcept>
+
+namespace {
+
+// The commands of the main menu: action name, its first label, and its accelerator.
+struct MenuCommand {
+    const char* action;
+    const char* label;
+    const char* accelerator;
+};
+
+const MenuCommand fileCommands[] = {
+    {"export", "Export…", "<Control>e"},
+    {"delete", "Delete", nullptr},
+    {"toggle-download", "Resume Download", "<Control>r"},
+};
+const MenuCommand applicationCommands[] = {
+    {"check-for-updates", "Check for Updates…", nullptr},
+    {"support", "Support", nullptr},
+    {"quit", "Quit", "<Control>q"},
+};
+
+bool exists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
+
+} // namespace
+
+void AppController::initialize() {
+    static std::once_flag registered;
+    std::call_once(registered, [] {
+        Defaults::standard().registerDefaults({
+            {FrlshowCreateGBDialog, true},
+            {FrlsaveUserPath, std::string(FrlquickStartFolder)},
+            {FrlsaveUserSelection, std::int64_t{0}},
+            {FrlsaveUserPathJamcroft, std::string(FrlquickStartFolder)},
+            {FrlsaveUserSelectionJamcroft, std::int64_t{0}},
+            {FrlshowWarningGBDialog, true},
+            {FrlshowWelcomeSplash, true},
+            {FrlsaveUserPathDownloadStore, std::string(FrlrootFolder)},
+            {FrlsaveUserSelectionDownloadStore, std::int64_t{0}},
+            {FrlsaveUserNameDownloadStore, std::string()},
+            {FrlsaveApplicationMode, false},
+            {StoreHost::hostKey, std::string(StoreHost::defaultHost)},
+            {StoreHost::certificateKey, std::string()},
+        });
+        Defaults::standard().synchronize();
+    });
+}
+
+AppController::AppController(const Glib::RefPtr<Gtk::Application>& app) : application(app) {
+    initialize();
+    loadLayout();
+    connectActions();
+    buildMenu();
+}
+
+AppController::~AppController() {
+    if (mainWindow)
+        mainWindow->hide();
+    // Placeholder: the row icon cache's ImageView::uninitialize lands with the row views.
+    // Placeholder: DownloadController::uninitialize lands with the download engine.
+}
+
+template <typename T> T* AppController::control(const char* name) {
+    T* widget = builder->get_widget<T>(name);
+    if (!widget)
+        throw std::runtime_error(std::string("main window layout lacks ") + name);
+    return widget;
+}
+
+void AppController::loadLayout() {
+    std::string layout = Resources::pathForLayout("MainWindow");
+    if (layout.empty())
+        throw std::runtime_error("the main window layout \"MainWindow\" is missing");
+    builder = Gtk::Builder::create_from_file(layout);
+    mainWindow.reset(control<Gtk::ApplicationWindow>("mainWindow"));
+    fsBrowser = control<Gtk::Box>("fsBrowser");
+    playButton = control<Gtk::Button>("playButton");
+    reverseButton = control<Gtk::Button>("reverseButton");
+    fforwardButton = control<Gtk::Button>("fforwardButton");
+    loopButton = control<Gtk::Button>("loopButton");
+    createButton = control<Gtk::Button>("createButton");
+    iPodButton = control<Gtk::Button>("iPodButton");
+    shopButton = control<Gtk::Button>("shopButton");
+    backButton = control<Gtk::Button>("backButton");
+    forwardButton = control<Gtk::Button>("forwardButton");
+    homeButton = control<Gtk::Button>("homeButton");
+    signInButton = control<Gtk::Button>("signInButton");
+    printButton = control<Gtk::Button>("printButton");
+    resultsView = control<Gtk::ColumnView>("resultsView");
+    resultsTitle = control<Gtk::Label>("resultsTitle");
+    searchField = control<Gtk::SearchEntry>("searchField");
+    searchResults = control<Gtk::Label>("searchResults");
+    searchStore = control<Gtk::SearchEntry>("searchStore");
+    movieView = control<Gtk::Box>("movieView");
+    movieTime = control<Gtk::Label>("movieTime");
+    movieRateSlider = control<Gtk::Scale>("movieRateSlider");
+    webView = control<Gtk::Box>("webView");
+    frameView = control<Gtk::DrawingArea>("frameView");
+    statusView = control<Gtk::DrawingArea>("statusView");
+    stopButton = control<Gtk::Button>("stopButton");
+    iconButton = control<Gtk::Button>("iconButton");
+    progressBar = control<Gtk::ProgressBar>("progressBar");
+    storeStatus = control<Gtk::Label>("storeStatus");
+    downloadBar = control<Gtk::ProgressBar>("downloadBar");
+    downloadStatus = control<Gtk::Label>("downloadStatus");
+    downloadFrame = control<Gtk::DrawingArea>("downloadFrame");
+    menuButton = control<Gtk::MenuButton>("menuButton");
+    application->add_window(*mainWindow);
+}
+
+void AppController::connectActions() {
+    auto add = [this](const char* name, auto handler) {
+        auto action = Gio::SimpleAction::create(name);
+        action->signal_activate().connect([handler](const Glib::VariantBase&) { handler(); });
+        application->add_action(action);
+    };
+    add("export", [this] {
+        if (validateMenuItem("export"))
+            exportFile(nullptr);
+    });
+    add("delete", [this] {
+        if (validateMenuItem("delete"))
+            deleteFile(nullptr);
+    });
+    add("toggle-download", [this] { toggleDownload(nullptr); });
+    add("check-for-updates", [this] { checkForUpdates(nullptr); });
+    add("support", [this] { support(nullptr); });
+    add("quit", [this] { terminate(nullptr); });
+    for (const auto& command : fileCommands)
+        if (command.accelerator)
+            application->set_accel_for_action(std::string("app.") + command.action,
+                                              command.accelerator);
+    for (const auto& command : applicationCommands)
+        if (command.accelerator)
+            application->set_accel_for_action(std::string("app.") + command.action,
+                                              command.accelerator);
+    mainWindow->signal_close_request().connect(
+        [this] {
+            if (applicationShouldTerminateAfterLastWindowClosed())
+                terminate(nullptr);
+            return false;
+        },
+        false);
+}
+
+void AppController::buildMenu() {
+    fileMenu = Gio::Menu::create();
+    for (const auto& command : fileCommands)
+        fileMenu->append(command.label, std::string("app.") + command.action);
+    auto applicationSection = Gio::Menu::create();
+    for (const auto& command : applicationCommands)
+        applicationSection->append(command.label, std::string("app.") + command.action);
+    auto menu = Gio::Menu::create();
+    menu->append_section(fileMenu);
+    menu->append_section(applicationSection);
+    menuButton->set_menu_model(menu);
+    // Validation runs each time the menu is about to be shown.
+    menuButton->set_create_popup_func([this] { validateMenus(); });
+}
+
+void AppController::awakeFromNib() {
+    isLooping = isMoviePaused = isMovieFForward = isMovieReverse = false;
+    lastPath.clear();
+    lastMoviePath.clear();
+    lastRowCount = 0;
+    ignoreSelectionChange = appLaunched = false;
+    appMode = browseMode;
+    isTigerOrLater = false;
+
+    if (!passesVersionGates())
+        return;
+    chooseProduct();
+    if (terminating)
+        return;
+    configureProductControls();
+    setUpControls();
+    mainWindow->present();
+    finishStartUp();
+}
+
+bool AppController::passesVersionGates() {
+    if (auto system = VersionQuery::gestalt("sysv")) {
+        if (*system <= 0x103F) {
+            Alert::runAlertPanel(FrlcantRunTitle, FrlsystemTooOld, "Quit");
+            terminate(nullptr);
+            return false;
+        }
+        isTigerOrLater = true;
+    }
+    if (auto movieFramework = VersionQuery::gestalt("qtim")) {
+        if ((*movieFramework >> 16) <= 0x06FF) {
+            Alert::runAlertPanel(FrlcantRunTitle, FrlquickTimeTooOld, "Quit");
+            terminate(nullptr);
+            return false;
+        }
+    }
+    return true;
+}
+
+void AppController::chooseProduct() {
+    unsigned mask = detectProducts();
+    if (mask == downloadStoreBit) {
+        prodState = downloadStoreProduct;
+        return;
+    }
+    showProductChooser(mask);
+}
+
+void AppController::configureProductControls() {
+    mainWindow->set_title(productDisplayName());
+    if (prodState == downloadStoreProduct) {
+        shopButton->show();
+        shopButton->set_sensitive(true);
+        createButton->set_sensitive(false);
+        return;
+    }
+    shopButton->hide();
+    checkGarageBandVersion();
+}
+
+void AppController::setUpControls() {
+    // Placeholder: ImageView::initialize and CookieChecker::deleteLoginCookie land with their
+    // issues.
+    webView->hide();
+    movieView->show();
+    for (auto* button : {backButton, forwardButton, homeButton, printButton})
+        button->hide();
+    backButton->set_sensitive(false);
+    forwardButton->set_sensitive(false);
+    homeButton->set_sensitive(true);
+    // Placeholder: the file list passes unhandled keys to the player with the browse-and-play
+    // issue. Placeholder: the store web view is set up with the store issue.
+    progressBar->hide();
+    storeStatus->hide();
+    searchStore->hide();
+    signInButton->hide();
+    adjustFrameView(Gdk::Rectangle(movieView->get_margin_start(), movieView->get_margin_top(),
+                                   movieView->get_width(), movieView->get_height()));
+    statusView->hide();
+    stopButton->hide();
+    iconButton->hide();
+    searchField->show();
+    searchField->select_region(0, -1);
+    // Placeholder: the library browser and the file list are configured with the browse issue.
+    downloadBar->hide();
+    downloadFrame->hide();
+    downloadStatus->set_text("");
+    downloadStatus->hide();
+    createButton->set_sensitive(false);
+    iPodButton->set_sensitive(false);
+    if (!isTigerOrLater)
+        searchField->set_sensitive(false);
+}
+
+void AppController::finishStartUp() {
+    if (prodState != downloadStoreProduct) {
+        refreshBrowserView(true);
+        return;
+    }
+    if (Defaults::standard().boolForKey(FrlshowWelcomeSplash)) {
+        launchFileNoPoster(Resources::pathForImageResource("Welcome"));
+        return;
+    }
+    resumeDownloads();
+    postToMainThread([this] {
+        if (!terminating)
+            restoreApplicationMode();
+    });
+}
+
+void AppController::adjustFrameView(const Gdk::Rectangle& frame) {
+    Gdk::Rectangle outside(frame.get_x() - 1, frame.get_y() - 1, frame.get_width() + 2,
+                           frame.get_height() + 2);
+    // Placeholder: the frame view draws around `outside` once the drawing issue lands.
+    (void)outside;
+    frameView->queue_draw();
+}
+
+std::string AppController::getRootDirectory() {
+    if (!rootDirectory.empty())
+        return rootDirectory;
+    if (prodState == strumwellProduct) {
+        rootDirectory = Paths::systemPath(FrlvideosShortPath);
+    } else if (prodState == jamcroftProduct) {
+        rootDirectory = Paths::systemPath(FrljamcroftShortPath);
+    } else {
+        rootDirectory = Paths::expandTilde(FrldownloadStoreShortPath);
+        std::error_code ignored;
+        // A fresh home may lack ~/Music, so the parent is made with its own parents.
+        std::filesystem::create_directories(Paths::expandTilde(FrldownloadRootShortPath), ignored);
+        std::filesystem::create_directory(rootDirectory, ignored);
+    }
+    return rootDirectory;
+}
+
+void AppController::chooseStrumwell() {
+    prodState = strumwellProduct;
+}
+
+void AppController::chooseJamcroft() {
+    prodState = jamcroftProduct;
+}
+
+void AppController::chooseDownloadStore() {
+    prodState = downloadStoreProduct;
+}
+
+unsigned AppController::detectProducts() const {
+    unsigned mask = downloadStoreBit;
+    if (exists(Paths::systemPath(FrlvideosShortPath)))
+        mask |= strumwellBit;
+    if (exists(Paths::systemPath(FrljamcroftShortPath)))
+        mask |= jamcroftBit;
+    return mask;
+}
+
+void AppController::showProductChooser(unsigned productMask) {
+    if (!pChooser) {
+        pChooser = std::make_unique<ProductChooser>();
+        pChooser->setHiddenStrumwellButton((productMask & strumwellBit) != 0);
+        pChooser->setHiddenJamcroftButton((productMask & jamcroftBit) != 0);
+        pChooser->setHiddenDownloadStoreButton((productMask & downloadStoreBit) != 0);
+    }
+    pChooser->setAppController(this);
+    Gtk::Window* chooserWindow = pChooser->window();
+    if (!chooserWindow) {
+        // Without its layout the chooser cannot ask: open the first installed library instead.
+        prodState = (productMask & strumwellBit)  ? strumwellProduct
+                    : (productMask & jamcroftBit) ? jamcroftProduct
+                                                  : downloadStoreProduct;
+        return;
+    }
+    application->add_window(*chooserWindow);
+    ModalSession session(*chooserWindow);
+    while (session.runModalSession())
+        continue;
+    application->remove_window(*chooserWindow);
+}
+
+std::string AppController::productDisplayName() const {
+    switch (prodState) {
+    case strumwellProduct:
+        return "Strumwell";
+    case jamcroftProduct:
+        return "Jamcroft";
+    default:
+        return "Download Store";
+    }
+}
+
+void AppController::restoreApplicationMode() {
+    bool shop = Defaults::standard().boolForKey(FrlsaveApplicationMode);
+    if (shop)
+        setShopMode();
+    refreshBrowserView(!shop);
+}
+
+bool AppController::validateMenuItem(const std::string& action) {
+    if (action == "export" || action == "delete")
+        return !getCurrentSelectionPath().empty();
+    return true;
+}
+
+std::string AppController::toggleDownloadTitle() const {
+    return canPauseDownloads() ? "Pause Download" : "Resume Download";
+}
+
+void AppController::validateMenus() {
+    for (const auto& command : fileCommands) {
+        auto action = std::dynamic_pointer_cast<Gio::SimpleAction>(
+            application->lookup_action(command.action));
+        if (action)
+            action->set_enabled(validateMenuItem(command.action));
+    }
+    for (int index = 0; index < fileMenu->get_n_items(); ++index) {
+        auto target = fileMenu->get_item_attribute(index, Gio::MenuModel::Attribute::ACTION,
+                                                   Glib::VariantType("s"));
+        auto name = Glib::VariantBase::cast_dynamic<Glib::Variant<Glib::ustring>>(target).get();
+        if (name != "app.toggle-download")
+            continue;
+        fileMenu->remove(index);
+        fileMenu->insert(index, toggleDownloadTitle(), name);
+        return;
+    }
+}
+
+void AppController::checkForUpdates(Gtk::Widget*) {
+    Workspace::openURL(StoreHost::url(FrlupdatesPath) + getMyVersionString());
+}
+
+void AppController::support(Gtk::Widget*) {
+    Workspace::openURL(StoreHost::url(FrlsupportPath));
+}
+
+std::string AppController::getMyVersionString() {
+    return Resources::objectForInfoDictionaryKey("CFBundleShortVersionString");
+}
+
+void AppController::terminate(Gtk::Widget*) {
+    if (terminating || !applicationShouldTerminate())
+        return;
+    terminating = true;
+    ModalSession::stopModal();
+    applicationWillTerminate();
+    application->quit();
+}
+
+void AppController::applicationWillTerminate() {
+    if (terminated)
+        return;
+    terminated = true;
+    // Placeholder: DownloadController::pauseDownloads lands with the download engine.
+    // Placeholder: CookieChecker::deleteLoginCookie lands with the store issue.
+    Defaults::standard().synchronize();
+}
+
+// Placeholder: the browser refresh lands with the browse-and-play issue.
+void AppController::refreshBrowserView(bool) {}
+
+// Placeholder: opening items lands with the browse-and-play issue.
+bool AppController::launchFileNoPoster(const std::string&) {
+    return false;
+}
+
+// Placeholder: the GarageBand check lands with the companion-applications issue.
+void AppController::checkGarageBandVersion() {}
+
+// Placeholder: shop mode lands with the store issue.
+void AppController::setShopMode() {}
+
+// Placeholder: browse mode lands with the store issue.
+void AppController::setBrowseMode() {}
+
+// Placeholder: resumption lands with the download engine.
+void AppController::resumeDownloads() {}
+
+// Placeholder: the download state lands with the download engine.
+bool AppController::canPauseDownloads() const {
+    return false;
+}
+
+// Placeholder: pausing and resuming downloads lands with the download engine.
+void AppController::toggleDownload(Gtk::Widget*) {}
+
+// Placeholder: movie export lands with the companion-applications issue.
+void AppController::exportFile(Gtk::Widget*) {}
+
+// Placeholder: deleting items lands with the download engine.
+void AppController::deleteFile(Gtk::Widget*) {}
+
+// Placeholder: the file list's selection lands with the browse-and-play issue.
+std::string AppController::getCurrentSelectionPath() const {
+    return {};
+}

@@ -34,7 +34,10 @@ void Defaults::resetStandard() {
     standardStore().reset();
 }
 
-Defaults::Defaults(std::string filePath) : path(std::move(filePath)) { load(); }
+Defaults::Defaults(std::string filePath)
+    : path(std::move(filePath)), userValues(Glib::KeyFile::create()) {
+    load();
+}
 
 void Defaults::load() {
     std::string contents;
@@ -44,7 +47,7 @@ void Defaults::load() {
         return;
     }
     try {
-        userValues.load_from_data(contents, Glib::KeyFile::Flags::KEEP_COMMENTS);
+        userValues->load_from_data(contents, Glib::KeyFile::Flags::KEEP_COMMENTS);
     } catch (const Glib::Error&) {
         salvage(contents);
     }
@@ -55,11 +58,11 @@ void Defaults::salvage(const std::string& contents) {
     std::istringstream lines(contents);
     std::string line;
     while (std::getline(lines, line)) {
-        Glib::KeyFile single;
+        auto single = Glib::KeyFile::create();
         try {
-            single.load_from_data(std::string("[") + group + "]\n" + line + "\n");
-            for (const auto& key : single.get_keys(group))
-                userValues.set_value(group, key, single.get_value(group, key));
+            single->load_from_data(std::string("[") + group + "]\n" + line + "\n");
+            for (const auto& key : single->get_keys(group))
+                userValues->set_value(group, key, single->get_value(group, key));
         } catch (const Glib::Error&) {
             continue;
         }
@@ -81,13 +84,13 @@ template <typename T> T Defaults::registered(const std::string& key) const {
 
 bool Defaults::hasUserValue(const std::string& key) const {
     std::lock_guard<std::mutex> guard(lock);
-    return userValues.has_group(group) && userValues.has_key(group, key);
+    return userValues->has_group(group) && userValues->has_key(group, key);
 }
 
 bool Defaults::boolForKey(const std::string& key) const {
     std::lock_guard<std::mutex> guard(lock);
     try {
-        return userValues.get_boolean(group, key);
+        return userValues->get_boolean(group, key);
     } catch (const Glib::Error&) {
         return registered<bool>(key);
     }
@@ -96,7 +99,7 @@ bool Defaults::boolForKey(const std::string& key) const {
 std::int64_t Defaults::integerForKey(const std::string& key) const {
     std::lock_guard<std::mutex> guard(lock);
     try {
-        return userValues.get_int64(group, key);
+        return userValues->get_int64(group, key);
     } catch (const Glib::Error&) {
         return registered<std::int64_t>(key);
     }
@@ -105,7 +108,7 @@ std::int64_t Defaults::integerForKey(const std::string& key) const {
 std::string Defaults::stringForKey(const std::string& key) const {
     std::lock_guard<std::mutex> guard(lock);
     try {
-        return userValues.get_string(group, key);
+        return userValues->get_string(group, key);
     } catch (const Glib::Error&) {
         return registered<std::string>(key);
     }
@@ -114,7 +117,7 @@ std::string Defaults::stringForKey(const std::string& key) const {
 void Defaults::setBool(const std::string& key, bool value) {
     {
         std::lock_guard<std::mutex> guard(lock);
-        userValues.set_boolean(group, key, value);
+        userValues->set_boolean(group, key, value);
     }
     synchronize();
 }
@@ -122,7 +125,7 @@ void Defaults::setBool(const std::string& key, bool value) {
 void Defaults::setInteger(const std::string& key, std::int64_t value) {
     {
         std::lock_guard<std::mutex> guard(lock);
-        userValues.set_int64(group, key, value);
+        userValues->set_int64(group, key, value);
     }
     synchronize();
 }
@@ -130,7 +133,7 @@ void Defaults::setInteger(const std::string& key, std::int64_t value) {
 void Defaults::setString(const std::string& key, const std::string& value) {
     {
         std::lock_guard<std::mutex> guard(lock);
-        userValues.set_string(group, key, value);
+        userValues->set_string(group, key, value);
     }
     synchronize();
 }
@@ -139,7 +142,7 @@ void Defaults::removeObject(const std::string& key) {
     {
         std::lock_guard<std::mutex> guard(lock);
         try {
-            userValues.remove_key(group, key);
+            userValues->remove_key(group, key);
         } catch (const Glib::Error&) {
             return;
         }
@@ -151,7 +154,7 @@ bool Defaults::synchronize() {
     std::lock_guard<std::mutex> guard(lock);
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
-    std::string data = userValues.to_data();
+    std::string data = userValues->to_data();
     // g_file_set_contents writes a temporary file, syncs it and renames it over the old one.
     return g_file_set_contents(path.c_str(), data.data(), static_cast<gssize>(data.size()),
                                nullptr);

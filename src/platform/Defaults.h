@@ -42,6 +42,6 @@ private:
 
     std::string path;
     mutable std::mutex lock;
-    Glib::KeyFile userValues;
+    Glib::RefPtr<Glib::KeyFile> userValues;
     std::map<std::string, Value> registeredValues;
 };

@@ -16,13 +16,19 @@ gboolean runPosted(gpointer data) {
     return G_SOURCE_REMOVE;
 }
 
-void deletePosted(gpointer data) { delete static_cast<std::function<void()>*>(data); }
+void deletePosted(gpointer data) {
+    delete static_cast<std::function<void()>*>(data);
+}
 
 } // namespace
 
-void MainThread::adopt() { mainThreadId = std::this_thread::get_id(); }
+void MainThread::adopt() {
+    mainThreadId = std::this_thread::get_id();
+}
 
-bool MainThread::isCurrent() { return mainThreadId.load() == std::this_thread::get_id(); }
+bool MainThread::isCurrent() {
+    return mainThreadId.load() == std::this_thread::get_id();
+}
 
 void MainThread::assertCurrent(const char* where) {
     if (isCurrent())

@@ -9,7 +9,8 @@ public:
     // Records the calling thread as the main thread; called once at start (and by test fixtures).
     static void adopt();
     static bool isCurrent();
-    // Aborts with a message when called off the main thread: a threading fault is a programming error.
+    // Aborts with a message when called off the main thread: a threading fault is a programming
+    // error.
     static void assertCurrent(const char* where);
 };
 

@@ -43,8 +43,14 @@ std::string Paths::systemPath(const std::string& absolutePath) {
     return root + absolutePath;
 }
 
-std::string Paths::cachesDirectory() { return xdgDirectory("XDG_CACHE_HOME", ".cache"); }
+std::string Paths::cachesDirectory() {
+    return xdgDirectory("XDG_CACHE_HOME", ".cache");
+}
 
-std::string Paths::configDirectory() { return xdgDirectory("XDG_CONFIG_HOME", ".config"); }
+std::string Paths::configDirectory() {
+    return xdgDirectory("XDG_CONFIG_HOME", ".config");
+}
 
-std::string Paths::dataDirectory() { return xdgDirectory("XDG_DATA_HOME", ".local/share"); }
+std::string Paths::dataDirectory() {
+    return xdgDirectory("XDG_DATA_HOME", ".local/share");
+}

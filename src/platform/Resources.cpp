@@ -43,7 +43,9 @@ std::string Resources::pathForImageResource(const std::string& name) {
     return {};
 }
 
-std::string Resources::pathForLayout(const std::string& name) { return pathForResource(name, "ui"); }
+std::string Resources::pathForLayout(const std::string& name) {
+    return pathForResource(name, "ui");
+}
 
 std::string Resources::objectForInfoDictionaryKey(const std::string& key) {
     return key == "CFBundleShortVersionString" ? std::string(FRETLARK_VERSION) : std::string();

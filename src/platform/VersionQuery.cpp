@@ -9,8 +9,8 @@ namespace {
 
 constexpr unsigned minimumGtkMinor = 8;
 constexpr unsigned minimumWebKitMinor = 40;
-const char* const requiredElements[] = {"playbin", "appsink", "scaletempo", "qtdemux", "videoconvert",
-                                        "audioconvert"};
+const char* const requiredElements[] = {"playbin", "appsink",      "scaletempo",
+                                        "qtdemux", "videoconvert", "audioconvert"};
 
 bool elementsAvailable() {
     if (!gst_is_initialized() && !gst_init_check(nullptr, nullptr, nullptr))
@@ -40,8 +40,9 @@ std::optional<std::uint32_t> VersionQuery::override(const char* variable, bool& 
 
 std::uint32_t VersionQuery::systemVersion() {
     bool gtkOk = gtk_get_major_version() == 4 && gtk_get_minor_version() >= minimumGtkMinor;
-    bool webOk = webkit_get_major_version() > 2 ||
-                 (webkit_get_major_version() == 2 && webkit_get_minor_version() >= minimumWebKitMinor);
+    bool webOk =
+        webkit_get_major_version() > 2 ||
+        (webkit_get_major_version() == 2 && webkit_get_minor_version() >= minimumWebKitMinor);
     return gtkOk && webOk ? 0x1040 : 0x1039;
 }
 

@@ -61,7 +61,9 @@ int Alert::panelCode(int buttonIndex) {
     return buttonIndex == 1 ? alternateReturn : otherReturn;
 }
 
-void Alert::setResponder(Responder installed) { responder() = std::move(installed); }
+void Alert::setResponder(Responder installed) {
+    responder() = std::move(installed);
+}
 
 void Alert::present(Gtk::Window* parent, const AlertRequest& request, bool modalToApp,
                     std::function<void(const AlertAnswer&)> done) {

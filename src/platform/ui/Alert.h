@@ -37,7 +37,8 @@ public:
     static constexpr int firstButtonReturn = 1000;
 
     static int runAlertPanel(const std::string& title, const std::string& message,
-                             const std::string& defaultButton, const std::string& alternateButton = "",
+                             const std::string& defaultButton,
+                             const std::string& alternateButton = "",
                              const std::string& otherButton = "");
     // A default/alternate/other sheet; the completion receives the panel return codes.
     static void beginAlertSheet(Gtk::Window* window, const AlertRequest& request,

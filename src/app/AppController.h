@@ -1,0 +1,176 @@
+#pragma once
+
+#include <cstdint>
+#include <giomm/menu.h>
+#include <glibmm/refptr.h>
+#include <gtkmm/builder.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace Gtk {
+class Application;
+class ApplicationWindow;
+class Box;
+class Button;
+class ColumnView;
+class DrawingArea;
+class Label;
+class MenuButton;
+class ProgressBar;
+class Scale;
+class SearchEntry;
+class Widget;
+} // namespace Gtk
+namespace Gdk {
+class Rectangle;
+}
+
+class ProductChooser;
+
+// The one controller of the main window. Its operations are spread over the files of the
+// subsystems that own them; this file holds start-up, modes, menus and termination.
+class AppController {
+public:
+    // Product modes.
+    static constexpr int strumwellProduct = 0;
+    static constexpr int jamcroftProduct = 1;
+    static constexpr int downloadStoreProduct = 2;
+    // Application modes.
+    static constexpr int browseMode = 0;
+    static constexpr int searchResultsMode = 1;
+    static constexpr int shopMode = 2;
+    // Product mask bits.
+    static constexpr unsigned strumwellBit = 1;
+    static constexpr unsigned jamcroftBit = 2;
+    static constexpr unsigned downloadStoreBit = 4;
+
+    // Loads the main window's layout; start-up itself is awakeFromNib.
+    explicit AppController(const Glib::RefPtr<Gtk::Application>& application);
+    ~AppController();
+    AppController(const AppController&) = delete;
+    AppController& operator=(const AppController&) = delete;
+
+    // Registers the defaults, once per process.
+    static void initialize();
+
+    void awakeFromNib();
+    Gtk::ApplicationWindow* window() const { return mainWindow.get(); }
+    bool isTerminating() const { return terminating; }
+
+    void adjustFrameView(const Gdk::Rectangle& frame);
+    std::string getRootDirectory();
+    void chooseStrumwell();
+    void chooseJamcroft();
+    void chooseDownloadStore();
+    unsigned detectProducts() const;
+    void showProductChooser(unsigned productMask);
+    void restoreApplicationMode();
+    std::string productDisplayName() const;
+
+    // Menu validation: answers whether the command is enabled, and keeps the menu's labels current.
+    bool validateMenuItem(const std::string& action);
+    void validateMenus();
+    std::string toggleDownloadTitle() const;
+
+    void checkForUpdates(Gtk::Widget* sender);
+    void support(Gtk::Widget* sender);
+    static std::string getMyVersionString();
+    void terminate(Gtk::Widget* sender);
+
+    bool applicationShouldTerminateAfterLastWindowClosed() const { return true; }
+    bool applicationShouldTerminate() const { return true; }
+    void applicationWillTerminate();
+
+    // Operations of other subsystems that start-up and menus call.
+    void refreshBrowserView(bool reselectRow);
+    bool launchFileNoPoster(const std::string& path);
+    void checkGarageBandVersion();
+    void setShopMode();
+    void setBrowseMode();
+    void resumeDownloads();
+    bool canPauseDownloads() const;
+    void toggleDownload(Gtk::Widget* sender);
+    void exportFile(Gtk::Widget* sender);
+    void deleteFile(Gtk::Widget* sender);
+    std::string getCurrentSelectionPath() const;
+
+    Glib::RefPtr<Gtk::Builder> builder;
+    Glib::RefPtr<Gtk::Application> application;
+    Glib::RefPtr<Gio::Menu> fileMenu;
+
+    // Controls of the main window.
+    Gtk::Box* fsBrowser = nullptr;
+    Gtk::Button* playButton = nullptr;
+    Gtk::Button* reverseButton = nullptr;
+    Gtk::Button* fforwardButton = nullptr;
+    Gtk::Button* loopButton = nullptr;
+    Gtk::Button* createButton = nullptr;
+    Gtk::Button* iPodButton = nullptr;
+    Gtk::Button* shopButton = nullptr;
+    Gtk::Button* backButton = nullptr;
+    Gtk::Button* forwardButton = nullptr;
+    Gtk::Button* homeButton = nullptr;
+    Gtk::Button* signInButton = nullptr;
+    Gtk::Button* printButton = nullptr;
+    Gtk::ColumnView* resultsView = nullptr;
+    Gtk::Label* resultsTitle = nullptr;
+    Gtk::SearchEntry* searchField = nullptr;
+    Gtk::Label* searchResults = nullptr;
+    Gtk::SearchEntry* searchStore = nullptr;
+    Gtk::Box* movieView = nullptr;
+    Gtk::Label* movieTime = nullptr;
+    Gtk::Scale* movieRateSlider = nullptr;
+    Gtk::Box* webView = nullptr;
+    Gtk::DrawingArea* frameView = nullptr;
+    Gtk::DrawingArea* statusView = nullptr;
+    Gtk::Button* stopButton = nullptr;
+    Gtk::Button* iconButton = nullptr;
+    Gtk::ProgressBar* progressBar = nullptr;
+    Gtk::Label* storeStatus = nullptr;
+    Gtk::ProgressBar* downloadBar = nullptr;
+    Gtk::Label* downloadStatus = nullptr;
+    Gtk::DrawingArea* downloadFrame = nullptr;
+    Gtk::MenuButton* menuButton = nullptr;
+    std::unique_ptr<Gtk::ApplicationWindow> mainWindow;
+
+    // Application shell.
+    std::unique_ptr<ProductChooser> pChooser;
+    std::int32_t prodState = strumwellProduct;
+    bool isTigerOrLater = false;
+    bool hasGarageBand3 = false;
+    bool showCreateGBDialog = false;
+    bool showWarningGBDialog = false;
+
+    // Transport.
+    bool isLooping = false;
+    bool isMoviePaused = false;
+    bool isMovieFForward = false;
+    bool isMovieReverse = false;
+    bool ignoreSelectionChange = false;
+    bool appLaunched = false;
+
+    // Store.
+    bool loginState = false;
+    std::int32_t appMode = browseMode;
+
+    // Library.
+    std::string rootDirectory;
+    std::int32_t lastRowCount = 0;
+    std::string lastPath;
+    std::string lastMoviePath;
+
+private:
+    void loadLayout();
+    template <typename T> T* control(const char* name);
+    void connectActions();
+    void buildMenu();
+    void setUpControls();
+    bool passesVersionGates();
+    void chooseProduct();
+    void configureProductControls();
+    void finishStartUp();
+
+    bool terminating = false;
+    bool terminated = false;
+};
