@@ -21,6 +21,7 @@
 #include <gtkmm/button.h>
 #include <gtkmm/columnview.h>
 #include <gtkmm/drawingarea.h>
+#include <gtkmm/image.h>
 #include <gtkmm/label.h>
 #include <gtkmm/menubutton.h>
 #include <gtkmm/progressbar.h>
@@ -282,6 +283,17 @@ void AppController::setUpControls() {
     iPodButton->set_sensitive(false);
     if (!isTigerOrLater)
         searchField->set_sensitive(false);
+    showStartingTransportPictures();
+}
+
+void AppController::showStartingTransportPictures() {
+    const std::pair<Gtk::Button*, const char*> pictures[] = {{playButton, "play_active"},
+                                                             {reverseButton, "rewind_off"},
+                                                             {fforwardButton, "fastfwd_off"},
+                                                             {loopButton, "loop_off"}};
+    for (const auto& [button, name] : pictures)
+        if (auto* image = dynamic_cast<Gtk::Image*>(button->get_child()))
+            image->set(Resources::pathForImageResource(name));
 }
 
 void AppController::finishStartUp() {

@@ -166,6 +166,7 @@ private:
     void connectActions();
     void buildMenu();
     void setUpControls();
+    void showStartingTransportPictures();
     bool passesVersionGates();
     void chooseProduct();
     void configureProductControls();

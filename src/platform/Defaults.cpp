@@ -19,18 +19,28 @@ std::unique_ptr<Defaults>& standardStore() {
 
 std::mutex standardLock;
 
+// Registered defaults belong to the process, not to the file: they outlive a reset.
+std::map<std::string, Defaults::Value>& processRegistrations() {
+    static std::map<std::string, Defaults::Value> registrations;
+    return registrations;
+}
+
 } // namespace
 
 Defaults& Defaults::standard() {
     std::lock_guard<std::mutex> guard(standardLock);
     auto& store = standardStore();
-    if (!store)
+    if (!store) {
         store = std::make_unique<Defaults>(Paths::configDirectory() + "/fretlark/defaults.ini");
+        store->registeredValues = processRegistrations();
+    }
     return *store;
 }
 
 void Defaults::resetStandard() {
     std::lock_guard<std::mutex> guard(standardLock);
+    if (auto& store = standardStore())
+        processRegistrations() = store->registeredValues;
     standardStore().reset();
 }
 

@@ -15,7 +15,8 @@ public:
     using Value = std::variant<bool, std::int64_t, std::string>;
 
     static Defaults& standard();
-    // Drops the process-wide store so the next standard() reads the file again (tests, restarts).
+    // Drops the process-wide store so the next standard() reads the file again; what was
+    // registered stays registered.
     static void resetStandard();
 
     explicit Defaults(std::string filePath);

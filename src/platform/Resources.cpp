@@ -1,27 +1,27 @@
 #include "platform/Resources.h"
 
-#include <array>
 #include <cstdlib>
 #include <filesystem>
 
 namespace {
 
-bool isResourceFolder(const std::string& folder) {
+bool isFolder(const std::string& folder) {
     std::error_code error;
-    return !folder.empty() && std::filesystem::is_regular_file(folder + "/MainWindow.ui", error);
+    return !folder.empty() && std::filesystem::is_directory(folder, error);
 }
 
 } // namespace
 
 std::string Resources::resourceDirectory() {
-    const char* fromEnvironment = std::getenv("FRETLARK_RESOURCES");
-    const std::array<std::string, 3> candidates{fromEnvironment ? fromEnvironment : "",
-                                                FRETLARK_INSTALLED_RESOURCE_DIR,
-                                                FRETLARK_SOURCE_RESOURCE_DIR};
-    for (const auto& folder : candidates)
-        if (isResourceFolder(folder))
-            return folder;
-    return fromEnvironment ? fromEnvironment : FRETLARK_SOURCE_RESOURCE_DIR;
+    // An explicit folder is authoritative (tests, relocated installs); otherwise the installed
+    // resources, then the source tree's for a program run from its build folder.
+    if (const char* fromEnvironment = std::getenv("FRETLARK_RESOURCES");
+        fromEnvironment && isFolder(fromEnvironment))
+        return fromEnvironment;
+    if (isFolder(FRETLARK_INSTALLED_RESOURCE_DIR) &&
+        std::filesystem::exists(std::string(FRETLARK_INSTALLED_RESOURCE_DIR) + "/MainWindow.ui"))
+        return FRETLARK_INSTALLED_RESOURCE_DIR;
+    return FRETLARK_SOURCE_RESOURCE_DIR;
 }
 
 std::string Resources::pathForResource(const std::string& name, const std::string& extension) {

@@ -3,7 +3,7 @@
 #include <string>
 
 // The application's own resources, found by name: layouts, pictures, the script, the version.
-// Searched in FRETLARK_RESOURCES, then the installed data folder, then the source tree.
+// Searched in FRETLARK_RESOURCES, else the installed data folder, else the source tree.
 class Resources {
 public:
     static std::string resourceDirectory();

@@ -88,12 +88,10 @@ void Alert::present(Gtk::Window* parent, const AlertRequest& request, bool modal
         open->dialog->get_message_area()->append(*open->checkbox);
     }
     // Closing the alert without a button (Escape, the window's close) answers the last button.
+    // The handler holds the alert alive while it is on screen; finish() lets it go.
     int last = static_cast<int>(buttons.size()) - 1;
-    std::weak_ptr<OpenAlert> weak = open;
-    open->dialog->signal_response().connect([weak, last](int response) {
-        if (auto alive = weak.lock())
-            finish(alive, response < 0 ? last : response);
-    });
+    open->dialog->signal_response().connect(
+        [open, last](int response) { finish(open, response < 0 ? last : response); });
     open->dialog->present();
     offerToResponder(open, request);
 }
