@@ -47,15 +47,16 @@ RunningProgram::~RunningProgram() {
     waitpid(pid, nullptr, 0);
 }
 
-std::string RunningProgram::waitForWindow(const std::string& title, std::chrono::seconds limit) {
+std::string RunningProgram::waitForWindow(const std::string& title,
+                                          std::chrono::seconds limit) const {
     auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        std::string found =
-            run("xdotool search --onlyvisible --name '^" + title + "$' 2>/dev/null");
+    do {
+        std::string found = run("xdotool search --all --onlyvisible --pid " + std::to_string(pid) +
+                                " --name '^" + title + "$' 2>/dev/null");
         if (!found.empty())
             return found.substr(0, found.find('\n'));
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
+    } while (std::chrono::steady_clock::now() < deadline);
     return {};
 }
 

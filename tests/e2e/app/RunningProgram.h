@@ -15,7 +15,8 @@ public:
 
     // Waits for a visible window whose whole title matches the pattern (a regular expression
     // without quotes); answers its X id, or empty.
-    static std::string waitForWindow(const std::string& title, std::chrono::seconds limit);
+    // Only this program's windows count: other tests may show windows of the same title.
+    std::string waitForWindow(const std::string& title, std::chrono::seconds limit) const;
     static void pressKey(const std::string& window, const std::string& key);
     void signal(int number) const;
     // Waits for the program to end; answers its exit status, or -1 if it is still running.
