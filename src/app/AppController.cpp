@@ -2,6 +2,8 @@
 
 #include "app/FrlConstants.h"
 #include "app/ProductChooser.h"
+#include "drawing/FrameView.h"
+#include "drawing/StatusView.h"
 #include "platform/Defaults.h"
 #include "platform/MainThread.h"
 #include "platform/Paths.h"
@@ -100,6 +102,13 @@ template <typename T> T* AppController::control(const char* name) {
     return widget;
 }
 
+template <typename T> T* AppController::derivedControl(const char* name) {
+    T* widget = Gtk::Builder::get_widget_derived<T>(builder, name);
+    if (!widget)
+        throw std::runtime_error(std::string("main window layout lacks ") + name);
+    return widget;
+}
+
 void AppController::loadLayout() {
     std::string layout = Resources::pathForLayout("MainWindow");
     if (layout.empty())
@@ -128,15 +137,15 @@ void AppController::loadLayout() {
     movieTime = control<Gtk::Label>("movieTime");
     movieRateSlider = control<Gtk::Scale>("movieRateSlider");
     webView = control<Gtk::Box>("webView");
-    frameView = control<Gtk::DrawingArea>("frameView");
-    statusView = control<Gtk::DrawingArea>("statusView");
+    frameView = derivedControl<FrameView>("frameView");
+    statusView = derivedControl<StatusView>("statusView");
     stopButton = control<Gtk::Button>("stopButton");
     iconButton = control<Gtk::Button>("iconButton");
     progressBar = control<Gtk::ProgressBar>("progressBar");
     storeStatus = control<Gtk::Label>("storeStatus");
     downloadBar = control<Gtk::ProgressBar>("downloadBar");
     downloadStatus = control<Gtk::Label>("downloadStatus");
-    downloadFrame = control<Gtk::DrawingArea>("downloadFrame");
+    downloadFrame = derivedControl<FrameView>("downloadFrame");
     menuButton = control<Gtk::MenuButton>("menuButton");
     application->add_window(*mainWindow);
 }
@@ -159,6 +168,7 @@ void AppController::connectActions() {
     add("check-for-updates", [this] { checkForUpdates(nullptr); });
     add("support", [this] { support(nullptr); });
     add("quit", [this] { terminate(nullptr); });
+    shopButton->signal_clicked().connect([this] { shop(shopButton); });
     for (const auto& command : fileCommands)
         if (command.accelerator)
             application->set_accel_for_action(std::string("app.") + command.action,
@@ -267,8 +277,9 @@ void AppController::setUpControls() {
     storeStatus->hide();
     searchStore->hide();
     signInButton->hide();
-    adjustFrameView(Gdk::Rectangle(movieView->get_margin_start(), movieView->get_margin_top(),
-                                   movieView->get_width(), movieView->get_height()));
+    adjustFrameView(contentFrame());
+    // The frame follows the content whenever the window changes size.
+    frameView->signal_resize().connect([this](int, int) { adjustFrameView(contentFrame()); });
     statusView->hide();
     stopButton->hide();
     iconButton->hide();
@@ -313,11 +324,18 @@ void AppController::finishStartUp() {
 }
 
 void AppController::adjustFrameView(const Gdk::Rectangle& frame) {
-    Gdk::Rectangle outside(frame.get_x() - 1, frame.get_y() - 1, frame.get_width() + 2,
-                           frame.get_height() + 2);
-    // Placeholder: the frame view draws around `outside` once the drawing issue lands.
-    (void)outside;
-    frameView->queue_draw();
+    frameView->setFrame(Gdk::Rectangle(frame.get_x() - 1, frame.get_y() - 1, frame.get_width() + 2,
+                                       frame.get_height() + 2));
+}
+
+Gdk::Rectangle AppController::contentFrame() {
+    // The content fills the frame view's overlay less its margins; reading the frame view's own
+    // size keeps this right while the overlay is still allocating its children.
+    Gtk::Widget* content = webView->is_visible() ? static_cast<Gtk::Widget*>(webView) : movieView;
+    int x = content->get_margin_start();
+    int y = content->get_margin_top();
+    return Gdk::Rectangle(x, y, frameView->get_width() - x - content->get_margin_end(),
+                          frameView->get_height() - y - content->get_margin_bottom());
 }
 
 std::string AppController::getRootDirectory() {
@@ -469,12 +487,6 @@ bool AppController::launchFileNoPoster(const std::string&) {
 // Placeholder: the GarageBand check lands with the companion-applications issue.
 void AppController::checkGarageBandVersion() {}
 
-// Placeholder: shop mode lands with the store issue.
-void AppController::setShopMode() {}
-
-// Placeholder: browse mode lands with the store issue.
-void AppController::setBrowseMode() {}
-
 // Placeholder: resumption lands with the download engine.
 void AppController::resumeDownloads() {}
 
@@ -496,3 +508,6 @@ void AppController::deleteFile(Gtk::Widget*) {}
 std::string AppController::getCurrentSelectionPath() const {
     return {};
 }
+
+// Placeholder: stopping the movie lands with the transport of the browse-and-play issue.
+void AppController::stopMovie() {}

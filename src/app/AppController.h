@@ -26,7 +26,9 @@ namespace Gdk {
 class Rectangle;
 }
 
+class FrameView;
 class ProductChooser;
+class StatusView;
 
 // The one controller of the main window. Its operations are spread over the files of the
 // subsystems that own them; this file holds start-up, modes, menus and termination.
@@ -59,6 +61,8 @@ public:
     bool isTerminating() const { return terminating; }
 
     void adjustFrameView(const Gdk::Rectangle& frame);
+    // The shown content's rectangle (movie or store) in the frame view's coordinates.
+    Gdk::Rectangle contentFrame();
     std::string getRootDirectory();
     void chooseStrumwell();
     void chooseJamcroft();
@@ -88,6 +92,8 @@ public:
     void checkGarageBandVersion();
     void setShopMode();
     void setBrowseMode();
+    void shop(Gtk::Widget* sender);
+    void stopMovie();
     void resumeDownloads();
     bool canPauseDownloads() const;
     void toggleDownload(Gtk::Widget* sender);
@@ -122,15 +128,15 @@ public:
     Gtk::Label* movieTime = nullptr;
     Gtk::Scale* movieRateSlider = nullptr;
     Gtk::Box* webView = nullptr;
-    Gtk::DrawingArea* frameView = nullptr;
-    Gtk::DrawingArea* statusView = nullptr;
+    FrameView* frameView = nullptr;
+    StatusView* statusView = nullptr;
     Gtk::Button* stopButton = nullptr;
     Gtk::Button* iconButton = nullptr;
     Gtk::ProgressBar* progressBar = nullptr;
     Gtk::Label* storeStatus = nullptr;
     Gtk::ProgressBar* downloadBar = nullptr;
     Gtk::Label* downloadStatus = nullptr;
-    Gtk::DrawingArea* downloadFrame = nullptr;
+    FrameView* downloadFrame = nullptr;
     Gtk::MenuButton* menuButton = nullptr;
     std::unique_ptr<Gtk::ApplicationWindow> mainWindow;
 
@@ -163,6 +169,7 @@ public:
 private:
     void loadLayout();
     template <typename T> T* control(const char* name);
+    template <typename T> T* derivedControl(const char* name);
     void connectActions();
     void buildMenu();
     void setUpControls();

@@ -14,6 +14,7 @@ public:
 
     // The rectangle to outline, in this area's own coordinates; until it is set, the whole area.
     void setFrame(const Gdk::Rectangle& frame);
+    const std::optional<Gdk::Rectangle>& frameRect() const { return frame; }
 
     // Outlines the rectangle one unit wide, inside its edges, in dark grey.
     static void drawRect(const Cairo::RefPtr<Cairo::Context>& context, const Gdk::Rectangle& rect);

@@ -3,10 +3,13 @@
 #include "app/ProductChooser.h"
 #include "platform/Defaults.h"
 
+#include "drawing/FrameView.h"
+#include "drawing/StatusView.h"
 #include <cstdlib>
 #include <filesystem>
 #include <giomm/simpleaction.h>
 #include <glibmm/main.h>
+
 #include <gtkmm/applicationwindow.h>
 #include <gtkmm/box.h>
 #include <gtkmm/button.h>
@@ -14,12 +17,18 @@
 #include <gtkmm/label.h>
 #include <gtkmm/progressbar.h>
 #include <gtkmm/searchentry.h>
+#include <gtkmm/togglebutton.h>
 
 namespace fs = std::filesystem;
 
 namespace {
 
 const char* const refusedTitle = "Can't run Fretlark applicaion";
+
+// A click as the user makes it: the button toggles and then reports the click.
+void click(Gtk::Button* button) {
+    g_signal_emit_by_name(button->gobj(), "clicked");
+}
 
 void chooseJamcroft(AppController& app) {
     app.pChooser->jamcroftButton->activate();
@@ -208,8 +217,9 @@ TEST_F(StartUpTest, ControlsAreInTheirStartingState) {
     EXPECT_TRUE(app.movieView->is_visible());
     for (Gtk::Widget* hidden : std::initializer_list<Gtk::Widget*>{
              app.backButton, app.forwardButton, app.homeButton, app.printButton, app.progressBar,
-             app.storeStatus, app.searchStore, app.signInButton, app.statusView, app.stopButton,
-             app.iconButton, app.downloadBar, app.downloadFrame, app.downloadStatus})
+             app.storeStatus, app.searchStore, app.signInButton,
+             static_cast<Gtk::Widget*>(app.statusView), app.stopButton, app.iconButton,
+             app.downloadBar, static_cast<Gtk::Widget*>(app.downloadFrame), app.downloadStatus})
         EXPECT_FALSE(hidden->is_visible()) << hidden->get_name();
     EXPECT_FALSE(app.backButton->get_sensitive());
     EXPECT_FALSE(app.forwardButton->get_sensitive());
@@ -220,6 +230,22 @@ TEST_F(StartUpTest, ControlsAreInTheirStartingState) {
     EXPECT_EQ(app.downloadStatus->get_text(), "");
     EXPECT_EQ(app.appMode, AppController::browseMode);
     EXPECT_FALSE(app.isLooping || app.isMoviePaused || app.isMovieFForward || app.isMovieReverse);
+}
+
+TEST_F(StartUpTest, TheFrameStaysOneUnitOutsideTheMovieView) {
+    auto& app = start();
+    ASSERT_TRUE(spinUntil([&] { return app.movieView->get_width() > 0; }));
+    spin();
+    Gdk::Rectangle content = app.contentFrame();
+    EXPECT_GT(content.get_width(), 100);
+    app.window()->set_default_size(900, 600);
+    ASSERT_TRUE(spinUntil([&] { return app.contentFrame().get_width() != content.get_width(); }));
+    spin();
+    Gdk::Rectangle resized = app.contentFrame();
+    ASSERT_TRUE(app.frameView->frameRect().has_value());
+    EXPECT_TRUE(*app.frameView->frameRect() ==
+                (Gdk::Rectangle(resized.get_x() - 1, resized.get_y() - 1, resized.get_width() + 2,
+                                resized.get_height() + 2)));
 }
 
 TEST_F(StartUpTest, DefaultsAreRegisteredWithTheirTypes) {
@@ -256,6 +282,49 @@ TEST_F(StartUpTest, AMissingChooserLayoutOpensTheFirstInstalledLibrary) {
     setenv("FRETLARK_RESOURCES", FRETLARK_SOURCE_RESOURCE_DIR, 1);
     EXPECT_FALSE(app.isTerminating());
     EXPECT_EQ(app.prodState, AppController::jamcroftProduct);
+}
+
+// ---- Application modes ----
+
+using ModeTest = AppControllerFixture;
+
+TEST_F(ModeTest, ARunThatEndedInTheStoreStartsInTheStore) {
+    Defaults::standard().setBool("FrlsaveApplicationMode", true);
+    auto& app = start();
+    app.restoreApplicationMode();
+    EXPECT_EQ(app.appMode, AppController::shopMode);
+    EXPECT_TRUE(app.webView->is_visible());
+    EXPECT_FALSE(app.movieView->is_visible());
+    EXPECT_TRUE(app.statusView->is_visible());
+    EXPECT_TRUE(app.signInButton->is_visible());
+    EXPECT_TRUE(dynamic_cast<Gtk::ToggleButton*>(app.shopButton)->get_active());
+}
+
+TEST_F(ModeTest, ARunThatEndedBrowsingStaysBrowsing) {
+    auto& app = start();
+    app.restoreApplicationMode();
+    EXPECT_EQ(app.appMode, AppController::browseMode);
+    EXPECT_TRUE(app.movieView->is_visible());
+    EXPECT_FALSE(app.statusView->is_visible());
+}
+
+TEST_F(ModeTest, TheShopButtonSwitchesModesAndEveryStepIsSaved) {
+    auto& app = start();
+    click(app.shopButton);
+    EXPECT_EQ(app.appMode, AppController::shopMode);
+    EXPECT_TRUE(dynamic_cast<Gtk::ToggleButton*>(app.shopButton)->get_active());
+    Defaults::resetStandard();
+    EXPECT_TRUE(Defaults::standard().boolForKey("FrlsaveApplicationMode"));
+    EXPECT_FALSE(Defaults::standard().boolForKey("showWelcomeSplash"));
+
+    click(app.shopButton);
+    EXPECT_EQ(app.appMode, AppController::browseMode);
+    EXPECT_FALSE(dynamic_cast<Gtk::ToggleButton*>(app.shopButton)->get_active());
+    EXPECT_TRUE(app.movieView->is_visible());
+    EXPECT_FALSE(app.webView->is_visible());
+    Defaults::resetStandard();
+    EXPECT_FALSE(Defaults::standard().boolForKey("FrlsaveApplicationMode"));
+    EXPECT_FALSE(Defaults::standard().boolForKey("showWelcomeSplash")) << "stays off for good";
 }
 
 // ---- Menus and termination ----
