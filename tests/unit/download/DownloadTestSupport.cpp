@@ -1,0 +1,117 @@
+#include "DownloadTestSupport.h"
+
+#include "download/DownloadController.h"
+#include "platform/Defaults.h"
+#include "platform/MainThread.h"
+
+#include <filesystem>
+#include <fstream>
+#include <glib.h>
+#include <pugixml.hpp>
+#include <random>
+#include <sstream>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+void DownloadTest::SetUp() {
+    FreshEnvironmentTest::SetUp();
+    MainThread::adopt();
+    store = std::make_unique<StoreThread>(root() + "/store");
+    Defaults::standard().setString("storeCertificate", store->authorityPath());
+}
+
+void DownloadTest::TearDown() {
+    DownloadController::uninitialize();
+    // Notifications still queued belong to this test only.
+    while (g_main_context_iteration(nullptr, FALSE)) {
+    }
+    store.reset();
+    FreshEnvironmentTest::TearDown();
+}
+
+std::string DownloadTest::makeLesson(const std::string& name, std::size_t size, unsigned seed) {
+    std::string path = store->lessonsFolder() + "/" + name;
+    fs::create_directories(fs::path(path).parent_path());
+    std::mt19937 generator(seed);
+    std::string contents(size, '\0');
+    for (char& byte : contents)
+        byte = static_cast<char>(generator() & 0xff);
+    std::ofstream(path, std::ios::binary) << contents;
+    return path;
+}
+
+EpisodeValues DownloadTest::episode(const std::string& filename) const {
+    EpisodeValues values;
+    values.filename = filename;
+    values.link = store->lessonURL(filename);
+    return values;
+}
+
+std::string DownloadTest::describe(const std::vector<std::vector<EpisodeValues>>& series) {
+    pugi::xml_document document;
+    pugi::xml_node root = document.append_child("Download");
+    for (const auto& episodes : series) {
+        pugi::xml_node seriesNode = root.append_child("Series");
+        for (const EpisodeValues& values : episodes) {
+            pugi::xml_node node = seriesNode.append_child("Episode");
+            node.append_child("Instrument").text().set(values.instrument.c_str());
+            node.append_child("Category").text().set(values.category.c_str());
+            node.append_child("Sub-Category").text().set(values.subCategory.c_str());
+            node.append_child("Filename").text().set(values.filename.c_str());
+            node.append_child("Artist").text().set(values.artist.c_str());
+            node.append_child("Level").text().set(values.level.c_str());
+            node.append_child("Link").text().set(values.link.c_str());
+        }
+    }
+    std::ostringstream out;
+    document.save(out, "", pugi::format_raw);
+    return out.str();
+}
+
+std::string DownloadTest::writeDescription(const std::string& xml) {
+    std::string path = workFolder() + "/order=1.xml";
+    writeFile(path, xml);
+    return path;
+}
+
+std::string DownloadTest::libraryPath(const EpisodeValues& values) const {
+    return purchases() + "/" + values.instrument + "/" + values.category + "/" +
+           values.subCategory + "/" + values.filename;
+}
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        if (!g_main_context_iteration(nullptr, FALSE))
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+std::string sha256OfFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return "missing";
+    GChecksum* checksum = g_checksum_new(G_CHECKSUM_SHA256);
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
+        g_checksum_update(checksum, reinterpret_cast<const guchar*>(buffer),
+                          static_cast<gssize>(in.gcount()));
+    std::string digest = g_checksum_get_string(checksum);
+    g_checksum_free(checksum);
+    return digest;
+}
+
+std::int64_t sizeOfFile(const std::string& path) {
+    std::error_code error;
+    auto size = fs::file_size(path, error);
+    return error ? -1 : static_cast<std::int64_t>(size);
+}
+
+bool fileExists(const std::string& path) {
+    std::error_code error;
+    return fs::exists(fs::symlink_status(path, error));
+}
