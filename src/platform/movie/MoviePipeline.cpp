@@ -1,0 +1,269 @@
+#include "platform/movie/MoviePipeline.h"
+
+#include "platform/MainThread.h"
+
+#include <cstdlib>
+#include <gst/app/gstappsink.h>
+#include <mutex>
+
+namespace {
+
+// playbin's flags: video, audio and its own volume control; no subtitles.
+constexpr guint playVideo = 1 << 0;
+constexpr guint playAudio = 1 << 1;
+constexpr guint softVolume = 1 << 4;
+
+void setSyncOnSinks(GstElement* element) {
+    if (!GST_IS_BIN(element)) {
+        if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "sync"))
+            g_object_set(element, "sync", TRUE, nullptr);
+        return;
+    }
+    GstIterator* sinks = gst_bin_iterate_sinks(GST_BIN(element));
+    GValue item = G_VALUE_INIT;
+    while (gst_iterator_next(sinks, &item) == GST_ITERATOR_OK) {
+        setSyncOnSinks(GST_ELEMENT(g_value_get_object(&item)));
+        g_value_reset(&item);
+    }
+    g_value_unset(&item);
+    gst_iterator_free(sinks);
+}
+
+} // namespace
+
+bool MoviePipeline::initializeGStreamer() {
+    static bool ready = [] { return gst_init_check(nullptr, nullptr, nullptr) == TRUE; }();
+    return ready;
+}
+
+GstElement* MoviePipeline::createVideoSink(GstElement** appsink) {
+    GError* error = nullptr;
+    GstElement* bin = gst_parse_bin_from_description(
+        "videoconvert ! videoscale ! appsink name=frames", TRUE, &error);
+    if (!bin) {
+        g_clear_error(&error);
+        return nullptr;
+    }
+    GstElement* sink = gst_bin_get_by_name(GST_BIN(bin), "frames");
+    GstCaps* caps = gst_caps_from_string("video/x-raw,format=RGBA,pixel-aspect-ratio=1/1");
+    g_object_set(sink, "caps", caps, "sync", TRUE, "max-buffers", 2u, "enable-last-sample", FALSE,
+                 nullptr);
+    gst_caps_unref(caps);
+    *appsink = sink;
+    gst_object_unref(sink);
+    return bin;
+}
+
+GstElement* MoviePipeline::createAudioSink() {
+    const char* description = std::getenv("FRETLARK_AUDIO_SINK");
+    if (description && *description) {
+        GError* error = nullptr;
+        GstElement* bin = gst_parse_bin_from_description(description, TRUE, &error);
+        g_clear_error(&error);
+        if (bin) {
+            setSyncOnSinks(bin);
+            return bin;
+        }
+    }
+    return gst_element_factory_make("autoaudiosink", nullptr);
+}
+
+GstRef<GstElement> MoviePipeline::createPlaybin(const std::string& path, GstElement** appsink) {
+    GError* error = nullptr;
+    gchar* uri = gst_filename_to_uri(path.c_str(), &error);
+    g_clear_error(&error);
+    auto playbin = GstRef<GstElement>::adopt(gst_element_factory_make("playbin", nullptr));
+    auto videoSink = GstRef<GstElement>::adopt(createVideoSink(appsink));
+    auto audioSink = GstRef<GstElement>::adopt(createAudioSink());
+    auto tempo = GstRef<GstElement>::adopt(gst_element_factory_make("scaletempo", nullptr));
+    if (!uri || !playbin || !videoSink || !audioSink) {
+        g_free(uri);
+        return {};
+    }
+    g_object_set(playbin.get(), "uri", uri, "video-sink", videoSink.get(), "audio-sink",
+                 audioSink.get(), "flags", playVideo | playAudio | softVolume, nullptr);
+    if (tempo)
+        g_object_set(playbin.get(), "audio-filter", tempo.get(), nullptr);
+    g_free(uri);
+    return playbin;
+}
+
+MoviePipeline::MoviePipeline(const std::string& path, std::int64_t positionNs, Events handlers)
+    : events(std::move(handlers)), mailbox(std::make_shared<Mailbox>()),
+      targetPosition(positionNs) {
+    MainThread::assertCurrent("MoviePipeline");
+    GstElement* appsink = nullptr;
+    if (initializeGStreamer())
+        pipeline = createPlaybin(path, &appsink);
+    if (!pipeline)
+        return;
+    mailbox->owner = this;
+    GstAppSinkCallbacks callbacks{};
+    callbacks.new_preroll = [](GstAppSink* sink, gpointer box) {
+        return newPreroll(GST_ELEMENT(sink), box);
+    };
+    callbacks.new_sample = [](GstAppSink* sink, gpointer box) {
+        return newSample(GST_ELEMENT(sink), box);
+    };
+    gst_app_sink_set_callbacks(GST_APP_SINK(appsink), &callbacks, mailbox.get(), nullptr);
+
+    bus = GstRef<GstBus>::adopt(gst_element_get_bus(pipeline.get()));
+    gst_bus_add_watch(bus.get(), busMessage, this);
+    // A failure to start arrives on the bus as an error.
+    gst_element_set_state(pipeline.get(), GST_STATE_PAUSED);
+    pending = targetPosition != 0;
+}
+
+MoviePipeline::~MoviePipeline() {
+    if (!pipeline)
+        return;
+    gst_bus_remove_watch(bus.get());
+    // Stopping joins the streaming threads, so no frame can arrive for this pipeline afterwards.
+    gst_element_set_state(pipeline.get(), GST_STATE_NULL);
+    std::lock_guard guard(mailbox->lock);
+    mailbox->owner = nullptr;
+    mailbox->sample.reset();
+}
+
+void MoviePipeline::apply(double rate, std::int64_t positionNs) {
+    targetRate = rate;
+    targetPosition = positionNs < 0 ? 0 : positionNs;
+    pending = true;
+    if (prerolled)
+        applyNow();
+}
+
+void MoviePipeline::applyNow() {
+    if (!pipeline)
+        return;
+    pending = false;
+    double seekRate = targetRate == 0 ? 1.0 : targetRate;
+    bool backwards = targetRate < 0;
+    auto position = static_cast<guint64>(targetPosition);
+    GstEvent* seek = gst_event_new_seek(
+        seekRate, GST_FORMAT_TIME,
+        static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), GST_SEEK_TYPE_SET,
+        backwards ? 0 : position, GST_SEEK_TYPE_SET, backwards ? position : GST_CLOCK_TIME_NONE);
+    guint32 seqnum = gst_event_get_seqnum(seek);
+    // A refused seek changes nothing downstream; whatever end comes next is current.
+    seeking = gst_element_send_event(pipeline.get(), seek);
+    seekSeqnum = seeking ? seqnum : GST_SEQNUM_INVALID;
+    gst_element_set_state(pipeline.get(), targetRate == 0 ? GST_STATE_PAUSED : GST_STATE_PLAYING);
+}
+
+void MoviePipeline::pause() {
+    if (auto now = position())
+        targetPosition = *now;
+    targetRate = 0;
+    if (pipeline)
+        gst_element_set_state(pipeline.get(), GST_STATE_PAUSED);
+}
+
+std::optional<std::int64_t> MoviePipeline::position() const {
+    if (!pipeline || seeking || pending)
+        return targetPosition;
+    gint64 now = 0;
+    if (!gst_element_query_position(pipeline.get(), GST_FORMAT_TIME, &now) || now < 0)
+        return std::nullopt;
+    return now;
+}
+
+void MoviePipeline::setVolume(double volume) {
+    if (pipeline)
+        g_object_set(pipeline.get(), "volume", volume, nullptr);
+}
+
+void MoviePipeline::setMuted(bool muted) {
+    if (pipeline)
+        g_object_set(pipeline.get(), "mute", muted ? TRUE : FALSE, nullptr);
+}
+
+gboolean MoviePipeline::busMessage(GstBus*, GstMessage* message, gpointer self) {
+    static_cast<MoviePipeline*>(self)->handleMessage(message);
+    return G_SOURCE_CONTINUE;
+}
+
+// The events are the last thing each branch does: their handlers may destroy this pipeline.
+bool MoviePipeline::handleMessage(GstMessage* message) {
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_ASYNC_DONE:
+        if (GST_MESSAGE_SRC(message) != GST_OBJECT(pipeline.get()))
+            return true;
+        prerolled = true;
+        seeking = false;
+        if (pending)
+            applyNow();
+        return true;
+    case GST_MESSAGE_EOS:
+        // An end from before the latest seek is stale.
+        if (seekSeqnum != GST_SEQNUM_INVALID && gst_message_get_seqnum(message) != seekSeqnum)
+            return true;
+        if (events.ended)
+            events.ended();
+        return true;
+    case GST_MESSAGE_ERROR:
+        if (events.failed)
+            events.failed();
+        return true;
+    default:
+        return true;
+    }
+}
+
+GstFlowReturn MoviePipeline::newSample(GstElement* sink, gpointer box) {
+    GstSample* sample = gst_app_sink_pull_sample(GST_APP_SINK(sink));
+    deposit(static_cast<Mailbox*>(box), sample);
+    return GST_FLOW_OK;
+}
+
+GstFlowReturn MoviePipeline::newPreroll(GstElement* sink, gpointer box) {
+    GstSample* sample = gst_app_sink_pull_preroll(GST_APP_SINK(sink));
+    deposit(static_cast<Mailbox*>(box), sample);
+    return GST_FLOW_OK;
+}
+
+// Runs on a streaming thread. Only the newest frame is kept; one main-thread call collects it.
+void MoviePipeline::deposit(Mailbox* box, GstSample* sample) {
+    auto owned = GstRef<GstSample>::adopt(sample);
+    if (!owned)
+        return;
+    std::lock_guard guard(box->lock);
+    box->sample = std::move(owned);
+    if (box->posted || !box->owner)
+        return;
+    box->posted = true;
+    std::weak_ptr<Mailbox> weak = box->weak_from_this();
+    postToMainThread([weak] {
+        auto alive = weak.lock();
+        if (!alive)
+            return;
+        MoviePipeline* owner = nullptr;
+        {
+            std::lock_guard guard(alive->lock);
+            owner = alive->owner;
+        }
+        if (owner)
+            owner->collectFrame();
+    });
+}
+
+void MoviePipeline::collectFrame() {
+    GstRef<GstSample> sample;
+    {
+        std::lock_guard guard(mailbox->lock);
+        sample = std::move(mailbox->sample);
+        mailbox->posted = false;
+    }
+    if (!sample)
+        return;
+    GstBuffer* buffer = gst_sample_get_buffer(sample.get());
+    if (frameShown && frameShown->buffer() == buffer)
+        return;
+    auto image = MovieImage::fromSample(sample.get());
+    if (!image)
+        return;
+    frameShown = std::move(image);
+    ++frameCount;
+    if (events.frame)
+        events.frame();
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "platform/movie/GstRef.h"
+#include "platform/movie/MovieImage.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+// The GStreamer side of a shown or played movie: a playbin whose video ends in an appsink (frames
+// handed to the main thread as MovieImages) and whose audio goes through scaletempo, so rates
+// other than 1 keep the pitch. Rates are seeks: a positive rate plays from a position to the end,
+// a negative one from the position back to the start. Created, driven and destroyed on the main
+// thread; its events arrive there too.
+class MoviePipeline {
+public:
+    struct Events {
+        std::function<void()> ended;
+        std::function<void()> failed;
+        std::function<void()> frame;
+    };
+
+    // Loads GStreamer once per process; false when it cannot start.
+    static bool initializeGStreamer();
+    // "videoconvert ! videoscale ! appsink" delivering square-pixel RGBA; appsink receives the
+    // sink.
+    static GstElement* createVideoSink(GstElement** appsink);
+    // The element named by FRETLARK_AUDIO_SINK (running in real time), else autoaudiosink.
+    static GstElement* createAudioSink();
+
+    // Builds the pipeline and prerolls it, paused, at the position.
+    MoviePipeline(const std::string& path, std::int64_t positionNs, Events events);
+    ~MoviePipeline();
+    MoviePipeline(const MoviePipeline&) = delete;
+    MoviePipeline& operator=(const MoviePipeline&) = delete;
+
+    bool isValid() const { return static_cast<bool>(pipeline); }
+    // Moves to the position and plays at the rate from there; rate 0 shows the position paused.
+    void apply(double rate, std::int64_t positionNs);
+    // Stops where it stands.
+    void pause();
+    std::optional<std::int64_t> position() const;
+    void setVolume(double volume);
+    void setMuted(bool muted);
+
+    std::shared_ptr<MovieImage> currentFrame() const { return frameShown; }
+    // Frames that reached the main thread since the pipeline was built.
+    std::uint64_t framesShown() const { return frameCount; }
+
+private:
+    static GstRef<GstElement> createPlaybin(const std::string& path, GstElement** appsink);
+
+    // What the appsink's streaming thread leaves for the main thread: the newest frame only.
+    struct Mailbox : std::enable_shared_from_this<Mailbox> {
+        std::mutex lock;
+        GstRef<GstSample> sample;
+        bool posted = false;
+        MoviePipeline* owner = nullptr;
+    };
+
+    static gboolean busMessage(GstBus* bus, GstMessage* message, gpointer self);
+    static GstFlowReturn newSample(GstElement* sink, gpointer mailbox);
+    static GstFlowReturn newPreroll(GstElement* sink, gpointer mailbox);
+    static void deposit(Mailbox* mailbox, GstSample* sample);
+    void collectFrame();
+    void applyNow();
+    bool handleMessage(GstMessage* message);
+
+    GstRef<GstElement> pipeline;
+    GstRef<GstBus> bus;
+    Events events;
+    std::shared_ptr<Mailbox> mailbox;
+    std::shared_ptr<MovieImage> frameShown;
+    std::uint64_t frameCount = 0;
+
+    bool prerolled = false;
+    bool pending = false;
+    bool seeking = false;
+    double targetRate = 0;
+    std::int64_t targetPosition = 0;
+    guint32 seekSeqnum = GST_SEQNUM_INVALID;
+};

@@ -1,0 +1,286 @@
+#include "platform/movie/QTMovie.h"
+
+#include "platform/MainThread.h"
+#include "platform/movie/ByteSource.h"
+#include "platform/movie/FrameGrabber.h"
+#include "platform/movie/MoviePipeline.h"
+#include "platform/movie/NotificationCenter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <string_view>
+
+namespace {
+
+constexpr std::size_t sniffLength = 1024;
+
+bool startsWith(std::string_view data, std::string_view prefix) {
+    return data.substr(0, prefix.size()) == prefix;
+}
+
+// Pictures GStreamer decodes: PNG, JPEG, GIF, TIFF, BMP and SVG.
+bool looksLikeStillImage(const ByteSource& source) {
+    std::string head(static_cast<std::size_t>(std::min<std::uint64_t>(source.size(), sniffLength)),
+                     '\0');
+    if (head.empty() || !source.read(0, head.size(), reinterpret_cast<std::uint8_t*>(head.data())))
+        return false;
+    std::string_view data(head);
+    for (std::string_view magic :
+         {std::string_view("\x89PNG\r\n\x1a\n"), std::string_view("\xFF\xD8\xFF"),
+          std::string_view("GIF87a"), std::string_view("GIF89a"), std::string_view("II*\0", 4),
+          std::string_view("MM\0*", 4), std::string_view("BM")}) {
+        if (startsWith(data, magic))
+            return true;
+    }
+    return data.find("<svg") != std::string_view::npos;
+}
+
+void explain(std::string* error, const char* why) {
+    if (error)
+        *error = why;
+}
+
+} // namespace
+
+QTMovie::QTMovie() : controller(std::make_unique<MovieController>()) {}
+
+QTMovie::~QTMovie() {
+    controller->stopIdling();
+    pipeline.reset();
+}
+
+bool QTMovie::canInitWithFile(const std::string& file) {
+    auto source = ByteSource::openFile(file);
+    return source && (MovieFile::looksLikeMovie(*source) || looksLikeStillImage(*source));
+}
+
+bool QTMovie::initWithFile(const std::string& file, std::string* error) {
+    std::error_code ignored;
+    std::string absolute = std::filesystem::absolute(file, ignored).string();
+    auto source = ByteSource::openFile(absolute);
+    if (!source) {
+        explain(error, "The file cannot be read.");
+        return false;
+    }
+    bool opened = false;
+    if (MovieFile::looksLikeMovie(*source))
+        opened = openStructure(absolute, error);
+    else if (looksLikeStillImage(*source))
+        opened = openStill(absolute, error);
+    else
+        explain(error, "The file is not a movie.");
+    if (opened)
+        path = absolute;
+    return opened;
+}
+
+bool QTMovie::openStructure(const std::string& file, std::string* error) {
+    annotations = MovieAnnotations::open(file);
+    if (!annotations) {
+        explain(error, "The movie is incomplete or damaged.");
+        return false;
+    }
+    const MovieFile& movie = annotations->file();
+    scale = static_cast<std::int32_t>(std::min<std::uint32_t>(movie.timeScale(), INT32_MAX));
+    durationValue = static_cast<std::int64_t>(std::min<std::uint64_t>(movie.duration(), INT64_MAX));
+    posterValue =
+        std::min<std::int64_t>(static_cast<std::int64_t>(movie.posterTime()), durationValue);
+    natural = {movie.naturalWidth(), movie.naturalHeight()};
+    return true;
+}
+
+bool QTMovie::openStill(const std::string& file, std::string* error) {
+    still = FrameGrabber::frameAt(file, 0);
+    if (!still) {
+        explain(error, "The picture cannot be decoded.");
+        return false;
+    }
+    natural = {static_cast<double>(still->width()), static_cast<double>(still->height())};
+    return true;
+}
+
+std::string QTMovie::displayName() const {
+    return std::filesystem::path(path).filename().string();
+}
+
+QTTime QTMovie::duration() const {
+    return QTMakeTime(durationValue, scale);
+}
+
+QTTime QTMovie::posterTime() const {
+    return QTMakeTime(posterValue, scale);
+}
+
+std::int64_t QTMovie::durationNs() const {
+    return QTTimeToNanoseconds(duration());
+}
+
+std::int64_t QTMovie::positionNs() const {
+    if (atEnd)
+        return durationNs();
+    std::int64_t now = restingNs;
+    if (pipeline) {
+        if (auto reported = pipeline->position())
+            now = *reported;
+    }
+    return std::clamp<std::int64_t>(now, 0, durationNs());
+}
+
+QTTime QTMovie::currentTime() const {
+    if (atEnd)
+        return duration();
+    return QTTimeFromNanoseconds(positionNs(), scale);
+}
+
+void QTMovie::setCurrentTime(QTTime time) {
+    if (time.timeScale <= 0)
+        return;
+    std::int64_t target = std::clamp<std::int64_t>(QTTimeToNanoseconds(time), 0, durationNs());
+    atEnd = target > 0 && target == durationNs();
+    restingNs = target;
+    if (pipeline)
+        pipeline->apply(playRate, target);
+}
+
+void QTMovie::gotoBeginning() {
+    setCurrentTime(QTMakeTime(0, scale));
+}
+
+void QTMovie::gotoEnd() {
+    setCurrentTime(duration());
+}
+
+void QTMovie::gotoPosterFrame() {
+    setCurrentTime(posterTime());
+}
+
+void QTMovie::setRate(float rate) {
+    float old = playRate;
+    if (!std::isfinite(rate) || rate == old)
+        return;
+    changeRate(rate);
+    if (playRate != old)
+        postRateChange(playRate);
+}
+
+void QTMovie::changeRate(float rate) {
+    std::int64_t from = positionNs();
+    playRate = rate;
+    restingNs = from;
+    if (rate == 0) {
+        if (pipeline)
+            pipeline->pause();
+        return;
+    }
+    ensurePipeline();
+    if (broken) {
+        playRate = 0;
+        return;
+    }
+    atEnd = false;
+    pipeline->apply(rate, from);
+}
+
+void QTMovie::postRateChange(float rate) {
+    NotificationCenter::defaultCenter().postNotification(
+        QTMovieRateDidChangeNotification, this,
+        {{QTMovieRateDidChangeNotificationParameter, static_cast<double>(rate)}});
+}
+
+void QTMovie::setMuted(bool muted) {
+    isMuted = muted;
+    if (pipeline)
+        pipeline->setMuted(muted);
+}
+
+void QTMovie::setVolume(float volume) {
+    soundVolume = std::clamp(volume, 0.0f, 1.0f);
+    if (pipeline)
+        pipeline->setVolume(soundVolume);
+}
+
+void QTMovie::setVisible(bool visible) {
+    if (visible == shown)
+        return;
+    shown = visible;
+    if (!visible) {
+        controller->stopIdling();
+        return;
+    }
+    ensurePipeline();
+    controller->startIdling();
+}
+
+void QTMovie::ensurePipeline() {
+    MainThread::assertCurrent("QTMovie playback");
+    if (pipeline && !broken)
+        return;
+    broken = path.empty();
+    if (broken)
+        return;
+    MoviePipeline::Events events;
+    events.ended = [this] { reachedEnd(); };
+    events.failed = [this] { failed(); };
+    events.frame = [this] { frameChanged.emit(); };
+    pipeline = std::make_unique<MoviePipeline>(path, restingNs, std::move(events));
+    broken = !pipeline->isValid();
+    pipeline->setVolume(soundVolume);
+    pipeline->setMuted(isMuted);
+}
+
+// The end of the media in the direction of play. Forwards the movie ends; backwards it stops at
+// its start. Notification handlers may destroy this movie, so nothing follows a post but a check.
+void QTMovie::reachedEnd() {
+    bool forwards = playRate > 0;
+    if (playRate == 0)
+        return;
+    if (isLooping && durationNs() > 0) {
+        pipeline->apply(playRate, forwards ? 0 : durationNs());
+        return;
+    }
+    playRate = 0;
+    if (forwards) {
+        atEnd = true;
+        restingNs = durationNs();
+        pipeline->pause();
+    } else {
+        restingNs = 0;
+        pipeline->apply(0, 0);
+    }
+    std::weak_ptr<bool> stillHere = alive;
+    postRateChange(0);
+    if (forwards && stillHere.lock())
+        NotificationCenter::defaultCenter().postNotification(QTMovieDidEndNotification, this);
+}
+
+void QTMovie::failed() {
+    broken = true;
+    if (playRate == 0)
+        return;
+    restingNs = positionNs();
+    playRate = 0;
+    postRateChange(0);
+}
+
+std::shared_ptr<MovieImage> QTMovie::posterFrameImage() {
+    if (still)
+        return still;
+    if (!poster && !path.empty())
+        poster = FrameGrabber::frameAt(path, QTTimeToNanoseconds(posterTime()));
+    return poster;
+}
+
+std::shared_ptr<MovieImage> QTMovie::currentFrameImage() const {
+    if (pipeline && pipeline->currentFrame())
+        return pipeline->currentFrame();
+    return still;
+}
+
+std::uint64_t QTMovie::framesShown() const {
+    return pipeline ? pipeline->framesShown() : 0;
+}
+
+bool QTMovie::updateMovieFile() {
+    return annotations && annotations->save();
+}

@@ -1,0 +1,148 @@
+#pragma once
+
+#include "platform/movie/MovieAnnotations.h"
+#include "platform/movie/MovieController.h"
+#include "platform/movie/MovieImage.h"
+#include "platform/movie/QTTime.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <sigc++/sigc++.h>
+#include <string>
+
+class MoviePipeline;
+
+// Posted by a movie that played to its end (not when it loops, nor when it runs backwards into
+// its start, which stops it).
+inline constexpr const char* QTMovieDidEndNotification = "QTMovieDidEndNotification";
+// Posted by a movie whose rate changed; the new rate is under the parameter key.
+inline constexpr const char* QTMovieRateDidChangeNotification = "QTMovieRateDidChangeNotification";
+inline constexpr const char* QTMovieRateDidChangeNotificationParameter =
+    "QTMovieRateDidChangeNotificationParameter";
+
+struct QTMovieSize {
+    double width = 0;
+    double height = 0;
+};
+
+// A movie opened from a file: a QuickTime or ISO-BMFF movie (.mov, .mp4, .m4v), or a still
+// picture shown as a one-frame movie. Opening reads only the file's structure; the GStreamer
+// pipeline is built when the movie is first shown or played. Notifications go to the default
+// NotificationCenter with the movie as their object. Playback is main-thread work; a movie opened
+// only for its annotations or name may live on any one thread.
+class QTMovie {
+public:
+    static constexpr std::int32_t defaultTimeScale = 600;
+
+    QTMovie();
+    virtual ~QTMovie();
+    QTMovie(const QTMovie&) = delete;
+    QTMovie& operator=(const QTMovie&) = delete;
+
+    // Whether the file looks like something this class opens (a cheap look at its first bytes).
+    static bool canInitWithFile(const std::string& path);
+    // Opens the file; false (and error, when given, says why) for a file that is missing,
+    // truncated, damaged or not a movie.
+    bool initWithFile(const std::string& path, std::string* error);
+
+    // Rate: 0 stopped, 1 normal speed, negative backwards, fractions slow.
+    float rate() const { return playRate; }
+    void setRate(float rate);
+    void play() { setRate(1.0f); }
+    void stop() { setRate(0.0f); }
+
+    QTTime currentTime() const;
+    void setCurrentTime(QTTime time);
+    void gotoBeginning();
+    void gotoEnd();
+    void gotoPosterFrame();
+    QTTime duration() const;
+    long timeScale() const { return scale; }
+    QTTime posterTime() const;
+
+    bool muted() const { return isMuted; }
+    void setMuted(bool muted);
+    float volume() const { return soundVolume; }
+    void setVolume(float volume);
+    bool loops() const { return isLooping; }
+    void setLoops(bool loops) { isLooping = loops; }
+    // Accepted for compatibility; a movie is never edited here.
+    bool editable() const { return isEditable; }
+    void setEditable(bool editable) { isEditable = editable; }
+
+    // The full path of the movie's file (empty for a movie not opened from a file).
+    const std::string& fileName() const { return path; }
+    // The file's name, extension included.
+    std::string displayName() const;
+    QTMovieSize naturalSize() const { return natural; }
+    bool isStillImage() const { return still != nullptr; }
+
+    // The picture at the poster time; the picture itself for a still image.
+    std::shared_ptr<MovieImage> posterFrameImage();
+    // The picture shown last, if the movie has been shown or played.
+    std::shared_ptr<MovieImage> currentFrameImage() const;
+
+    // The movie's user-data list; null when the movie has none (a still image).
+    MovieAnnotations* userData() { return annotations.get(); }
+    // Writes changed annotations into the movie's file.
+    bool updateMovieFile();
+
+    MovieController* quickTimeMovieController() { return controller.get(); }
+    // Shown in a view: builds the pipeline (the current frame appears) and makes the controller
+    // idle.
+    void setVisible(bool visible);
+    bool isVisible() const { return shown; }
+    // A new picture is ready (main thread).
+    sigc::signal<void()>& signalFrameChanged() { return frameChanged; }
+    // Frames shown since the movie was first shown or played.
+    std::uint64_t framesShown() const;
+
+    // QTMovieExtensions: small operations on any movie (src/player/QTMovieExtensions.cpp).
+    bool isPlaying() const;
+    QTTime currentPlayTime() const;
+    void setTime(std::int32_t time);
+    void timeToQTTime(std::int32_t time, QTTime& resultTime) const;
+    double currentTimeValue() const;
+    bool currentTimeEqualsDuration() const;
+    std::shared_ptr<MovieImage> posterImage();
+    std::string movieFilePath() const;
+    std::string movieFileName() const;
+    static std::string filenameFromFullPath(const std::string& fullPath);
+    std::string durationAsString() const;
+
+private:
+    bool openStructure(const std::string& file, std::string* error);
+    bool openStill(const std::string& file, std::string* error);
+    void ensurePipeline();
+    std::int64_t durationNs() const;
+    std::int64_t positionNs() const;
+    void reachedEnd();
+    void failed();
+    void changeRate(float rate);
+    void postRateChange(float rate);
+
+    std::string path;
+    std::unique_ptr<MovieAnnotations> annotations;
+    std::shared_ptr<MovieImage> still;
+    std::shared_ptr<MovieImage> poster;
+    std::int32_t scale = defaultTimeScale;
+    std::int64_t durationValue = 0;
+    std::int64_t posterValue = 0;
+    QTMovieSize natural;
+
+    float playRate = 0;
+    float soundVolume = 1;
+    bool isMuted = false;
+    bool isLooping = false;
+    bool isEditable = false;
+    bool shown = false;
+    bool atEnd = false;
+    bool broken = false;
+    std::int64_t restingNs = 0;
+
+    std::unique_ptr<MovieController> controller;
+    std::unique_ptr<MoviePipeline> pipeline;
+    sigc::signal<void()> frameChanged;
+    std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+};
