@@ -2,6 +2,7 @@
 
 #include "app/FrlConstants.h"
 #include "app/ProductChooser.h"
+#include "download/DownloadController.h"
 #include "drawing/FrameView.h"
 #include "drawing/StatusView.h"
 #include "platform/Defaults.h"
@@ -92,7 +93,7 @@ AppController::~AppController() {
     if (mainWindow)
         mainWindow->hide();
     // Placeholder: the row icon cache's ImageView::uninitialize lands with the row views.
-    // Placeholder: DownloadController::uninitialize lands with the download engine.
+    DownloadController::uninitialize();
 }
 
 template <typename T> T* AppController::control(const char* name) {
@@ -471,7 +472,8 @@ void AppController::applicationWillTerminate() {
     if (terminated)
         return;
     terminated = true;
-    // Placeholder: DownloadController::pauseDownloads lands with the download engine.
+    downloader.reset();
+    DownloadController::sharedInstance(this).pauseDownloads();
     // Placeholder: CookieChecker::deleteLoginCookie lands with the store issue.
     Defaults::standard().synchronize();
 }
@@ -486,17 +488,6 @@ bool AppController::launchFileNoPoster(const std::string&) {
 
 // Placeholder: the GarageBand check lands with the companion-applications issue.
 void AppController::checkGarageBandVersion() {}
-
-// Placeholder: resumption lands with the download engine.
-void AppController::resumeDownloads() {}
-
-// Placeholder: the download state lands with the download engine.
-bool AppController::canPauseDownloads() const {
-    return false;
-}
-
-// Placeholder: pausing and resuming downloads lands with the download engine.
-void AppController::toggleDownload(Gtk::Widget*) {}
 
 // Placeholder: movie export lands with the companion-applications issue.
 void AppController::exportFile(Gtk::Widget*) {}

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "download/DownloadProgressDelegate.h"
+#include "platform/net/Transfer.h"
+
 #include <cstdint>
 #include <giomm/menu.h>
 #include <glibmm/refptr.h>
@@ -32,7 +35,7 @@ class StatusView;
 
 // The one controller of the main window. Its operations are spread over the files of the
 // subsystems that own them; this file holds start-up, modes, menus and termination.
-class AppController {
+class AppController : public DownloadProgressDelegate, private TransferDelegate {
 public:
     // Product modes.
     static constexpr int strumwellProduct = 0;
@@ -95,8 +98,16 @@ public:
     void shop(Gtk::Widget* sender);
     void stopMovie();
     void resumeDownloads();
+    void resumeSheetDidDismiss(int returnCode);
     bool canPauseDownloads() const;
     void toggleDownload(Gtk::Widget* sender);
+
+    // The store's download hand-off and the progress display.
+    bool beginDownload(const std::string& query);
+    static std::string outputPathForURLString(const std::string& urlString);
+    void startDownloadProgress(const std::string& path) override;
+    void updateDownloadProgress(double percent) override;
+    void endDownloadProgress() override;
     void exportFile(Gtk::Widget* sender);
     void deleteFile(Gtk::Widget* sender);
     std::string getCurrentSelectionPath() const;
@@ -166,6 +177,10 @@ public:
     std::string lastPath;
     std::string lastMoviePath;
 
+    // Download hand-off.
+    std::unique_ptr<Transfer> downloader;
+    std::string outputPath;
+
 private:
     void loadLayout();
     template <typename T> T* control(const char* name);
@@ -178,6 +193,10 @@ private:
     void chooseProduct();
     void configureProductControls();
     void finishStartUp();
+
+    void decideDestinationWithSuggestedFilename(Transfer& download,
+                                                const std::string& filename) override;
+    void downloadDidFinish(Transfer& download) override;
 
     bool terminating = false;
     bool terminated = false;

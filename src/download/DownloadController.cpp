@@ -1,5 +1,7 @@
 #include "download/DownloadController.h"
 
+#include "player/FrlQTMovie.h"
+
 #include "download/DownloadConstants.h"
 #include "platform/MainThread.h"
 #include "platform/Paths.h"
@@ -261,10 +263,13 @@ void DownloadController::downloadDidFinish(Transfer&) {
     _runLoop->stop();
 }
 
-void DownloadController::annotateMovie([[maybe_unused]] const std::string& path) const {
-    // PLACEHOLDER(FrlQTMovie): open `path` as an FrlQTMovie; set its comment annotation to
-    // _currentEpisode->commentAnnotation() and its description annotation to
-    // _currentEpisode->descriptionAnnotation(); when the description was set, updateMovieFile().
+void DownloadController::annotateMovie(const std::string& path) const {
+    FrlQTMovie movie;
+    if (!_currentEpisode || !movie.initWithFile(path, nullptr))
+        return;
+    movie.setCommentAnnotation(_currentEpisode->commentAnnotation());
+    if (movie.setDescriptionAnnotation(_currentEpisode->descriptionAnnotation()))
+        movie.updateMovieFile();
 }
 
 // Notifications

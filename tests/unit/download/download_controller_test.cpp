@@ -2,8 +2,10 @@
 #include "download/DownloadController.h"
 #include "download/DownloadDescription.h"
 #include "platform/data/PropertyList.h"
+#include "player/FrlQTMovie.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -195,6 +197,31 @@ TEST_F(DownloadControllerTest, ProgressIsSentOnlyWhenTheLengthIsKnown) {
     EXPECT_TRUE(recorder.updates.empty());
     EXPECT_EQ(recorder.started.size(), 1u);
     EXPECT_EQ(sha256OfFile(libraryPath(episode("Unknown.mov"))), sha256OfFile(unknown));
+}
+
+TEST_F(DownloadControllerTest, AFinishedMovLessonCarriesItsCategoriesButAnMp4IsLeftAlone) {
+    std::string movie = makeLesson("Thumb.mov", 1);
+    std::string command =
+        "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=size=64x48:rate=10 "
+        "-t 1 -c:v libx264 -pix_fmt yuv420p -f mov '" +
+        movie + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    // Record files are named without the extension, so the two lessons need different names.
+    fs::copy_file(movie, fs::path(movie).replace_filename("Pop.mp4"));
+    EpisodeValues mov = episode("Thumb.mov");
+    EpisodeValues mp4 = episode("Pop.mp4");
+    mov.category = mp4.category = "Rhythm";
+    mov.subCategory = mp4.subCategory = "Slap";
+    mov.level = mp4.level = "Advanced";
+    queue({{mov, mp4}});
+    controller().startDownloader();
+    ASSERT_TRUE(waitFor([&] { return allRecordsConsumed() && recorder.ended == 2; }));
+
+    FrlQTMovie annotated;
+    ASSERT_TRUE(annotated.initWithFile(libraryPath(mov), nullptr));
+    EXPECT_EQ(annotated.getCommentAnnotation(), "Rhythm Slap");
+    EXPECT_EQ(annotated.getDescriptionAnnotation(), "Bass Advanced");
+    EXPECT_EQ(sha256OfFile(libraryPath(mp4)), sha256OfFile(movie));
 }
 
 TEST_F(DownloadControllerTest, AFailedTransferKeepsItsRecordAndTheWorkerGoesOn) {
