@@ -1,0 +1,191 @@
+#include "AppControllerFixture.h"
+#include "StoreThread.h"
+
+#include "download/DownloadController.h"
+#include "platform/Defaults.h"
+#include "platform/ui/Alert.h"
+
+#include <filesystem>
+#include <fstream>
+#include <giomm/menu.h>
+#include <gtkmm/label.h>
+#include <gtkmm/progressbar.h>
+
+#include "drawing/FrameView.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The store window of the Download Store product, with the demo store on 127.0.0.1.
+class DownloadWindowTest : public AppControllerFixture {
+protected:
+    void SetUp() override {
+        AppControllerFixture::SetUp();
+        store = std::make_unique<StoreThread>(root() + "/store");
+        auto& defaults = Defaults::standard();
+        defaults.setString("storeCertificate", store->authorityPath());
+        defaults.setString("storeHost", "127.0.0.1:" + std::to_string(store->store().port()));
+        defaults.setBool("showWelcomeSplash", false);
+    }
+    void TearDown() override {
+        controller.reset();
+        spin();
+        store.reset();
+        AppControllerFixture::TearDown();
+    }
+
+    std::string purchases() const { return home() + "/Music/Fretlark/Purchases"; }
+    std::string workFolder() const { return home() + "/.cache/FretlarkDownloads/download"; }
+
+    std::string lesson(const std::string& name, std::size_t size) {
+        std::string path = store->lessonsFolder() + "/" + name;
+        std::ofstream(path, std::ios::binary) << std::string(size, 'L');
+        return path;
+    }
+
+    std::string description(const std::vector<std::string>& names) const {
+        std::string xml = "<Download><Series>";
+        for (const auto& name : names)
+            xml += "<Episode><Instrument>Bass</Instrument><Category>Grooves</Category>"
+                   "<Sub-Category>Walking</Sub-Category><Filename>" +
+                   name + "</Filename><Artist>Theo</Artist><Level>Beginner</Level><Link>" +
+                   store->lessonURL(name) + "</Link></Episode>";
+        return xml + "</Series></Download>";
+    }
+
+    void publishDescription(const std::string& query, const std::vector<std::string>& names) {
+        std::ofstream(store->descriptionsFolder() + "/" + query + ".xml") << description(names);
+    }
+
+    // Leaves a record of an unstarted lesson, as a run that ended early would.
+    void leaveUnfinishedLesson(const std::string& name) {
+        lesson(name, 1000);
+        publishDescription("leftover", {name});
+        std::string stored = root() + "/leftover.xml";
+        std::ofstream(stored) << description({name});
+        DownloadController::sharedInstance(nullptr).addDownload(stored);
+        DownloadController::uninitialize();
+    }
+
+    std::unique_ptr<StoreThread> store;
+};
+
+TEST_F(DownloadWindowTest, TheProgressDisplayShowsTheLessonAndHidesAtTheEnd) {
+    auto& app = start();
+    app.startDownloadProgress(purchases() + "/Bass/Chords/Lesson 3 - Chords.mov");
+    EXPECT_TRUE(app.downloadBar->is_visible());
+    EXPECT_TRUE(app.downloadFrame->is_visible());
+    EXPECT_TRUE(app.downloadStatus->is_visible());
+    EXPECT_EQ(std::string(app.downloadStatus->get_text()), "Downloading: Lesson 3 - Chords");
+    EXPECT_DOUBLE_EQ(app.downloadBar->get_fraction(), 0.0);
+    app.updateDownloadProgress(42.5);
+    EXPECT_DOUBLE_EQ(app.downloadBar->get_fraction(), 0.425);
+    app.endDownloadProgress();
+    EXPECT_FALSE(app.downloadBar->is_visible());
+    EXPECT_FALSE(app.downloadFrame->is_visible());
+    EXPECT_FALSE(app.downloadStatus->is_visible());
+    EXPECT_EQ(std::string(app.downloadStatus->get_text()), "");
+    EXPECT_DOUBLE_EQ(app.downloadBar->get_fraction(), 0.0);
+}
+
+TEST_F(DownloadWindowTest, WithNothingLeftOverAnIdleWorkerWaitsWithoutAQuestion) {
+    auto& app = start();
+    EXPECT_TRUE(alerts.empty());
+    EXPECT_TRUE(app.canPauseDownloads());
+    app.validateMenus();
+    EXPECT_EQ(app.toggleDownloadTitle(), "Pause Download");
+    app.toggleDownload(nullptr);
+    EXPECT_FALSE(app.canPauseDownloads());
+    EXPECT_EQ(app.toggleDownloadTitle(), "Resume Download");
+}
+
+TEST_F(DownloadWindowTest, TheWelcomePictureIsShownInsteadOfTheResumeQuestion) {
+    leaveUnfinishedLesson("Walk.mov");
+    Defaults::standard().setBool("showWelcomeSplash", true);
+    auto& app = start();
+    EXPECT_TRUE(alerts.empty());
+    EXPECT_FALSE(app.canPauseDownloads());
+}
+
+TEST_F(DownloadWindowTest, LeftoversAreOfferedAndLaterStartsNothing) {
+    leaveUnfinishedLesson("Walk.mov");
+    Alert::setResponder([this](const AlertRequest& request) -> std::optional<AlertAnswer> {
+        alerts.push_back(request);
+        return AlertAnswer{1, false};
+    });
+    auto& app = start();
+    ASSERT_TRUE(spinUntil([&] { return !alerts.empty(); }));
+    spin();
+    EXPECT_EQ(alerts[0].title, "Fretlark Download Store");
+    EXPECT_EQ(alerts[0].message, "You have incomplete downloads. Do you wish to resume now?");
+    EXPECT_EQ(alerts[0].buttons, (std::vector<std::string>{"Resume", "Later"}));
+    EXPECT_FALSE(app.canPauseDownloads());
+    EXPECT_TRUE(fs::exists(workFolder() + "/Walk.plist"));
+}
+
+TEST_F(DownloadWindowTest, ResumeFetchesTheLeftoverLesson) {
+    leaveUnfinishedLesson("Walk.mov");
+    auto& app = start();
+    ASSERT_TRUE(spinUntil([&] { return !alerts.empty(); }));
+    std::string lessonPath = purchases() + "/Bass/Grooves/Walking/Walk.mov";
+    ASSERT_TRUE(
+        spinUntil([&] { return fs::exists(lessonPath) && fs::file_size(lessonPath) == 1000; }));
+    EXPECT_TRUE(app.canPauseDownloads());
+    ASSERT_TRUE(spinUntil([&] { return !fs::exists(workFolder() + "/Walk.plist"); }));
+}
+
+TEST_F(DownloadWindowTest, AHandOffFetchesTheDescriptionAndReservesItsLessons) {
+    lesson("One.mov", 2000);
+    lesson("Two.mov", 3000);
+    publishDescription("order=17", {"One.mov", "Two.mov"});
+    auto& app = start();
+    ASSERT_TRUE(app.beginDownload("order=17"));
+    EXPECT_EQ(app.outputPath, home() + "/.cache/FretlarkDownloads/download/order=17.xml");
+    std::string two = purchases() + "/Bass/Grooves/Walking/Two.mov";
+    ASSERT_TRUE(spinUntil([&] { return fs::exists(two) && fs::file_size(two) == 3000; }));
+    EXPECT_EQ(fs::file_size(purchases() + "/Bass/Grooves/Walking/One.mov"), 2000u);
+    EXPECT_TRUE(fs::is_symlink(purchases() + "/Downloads/One.mov"));
+    EXPECT_FALSE(fs::exists(app.outputPath)) << "the description is used up";
+    EXPECT_TRUE(spinUntil([&] { return !app.downloader; }));
+}
+
+TEST_F(DownloadWindowTest, ASecondHandOffCancelsTheFirst) {
+    lesson("First.mov", 1000);
+    lesson("Second.mov", 1000);
+    publishDescription("order=1", {"First.mov"});
+    publishDescription("order=2", {"Second.mov"});
+    auto& app = start();
+    ASSERT_TRUE(app.beginDownload("order=1"));
+    std::string first = app.outputPath;
+    ASSERT_TRUE(app.beginDownload("order=2"));
+    std::string second = purchases() + "/Bass/Grooves/Walking/Second.mov";
+    ASSERT_TRUE(spinUntil([&] { return fs::exists(second) && fs::file_size(second) == 1000; }));
+    spin();
+    EXPECT_FALSE(fs::exists(purchases() + "/Bass/Grooves/Walking/First.mov"));
+    EXPECT_FALSE(fs::exists(first));
+}
+
+TEST_F(DownloadWindowTest, AQueryThatNamesNoFileIsRefused) {
+    auto& app = start();
+    EXPECT_FALSE(app.beginDownload("a/"));
+    EXPECT_FALSE(app.downloader);
+}
+
+TEST_F(DownloadWindowTest, QuittingPausesATransferSoTheNextRunCanContinue) {
+    lesson("Long.mov", 400000);
+    FaultPlan slow;
+    slow.bytesPerSecond = 40000;
+    store->store().setFaults(slow);
+    publishDescription("order=5", {"Long.mov"});
+    auto& app = start();
+    ASSERT_TRUE(app.beginDownload("order=5"));
+    std::string lessonPath = purchases() + "/Bass/Grooves/Walking/Long.mov";
+    ASSERT_TRUE(spinUntil([&] { return fs::exists(lessonPath) && fs::file_size(lessonPath) > 0; }));
+    app.terminate(nullptr);
+    EXPECT_FALSE(app.canPauseDownloads());
+    EXPECT_TRUE(fs::exists(home() + "/.cache/FretlarkDownloads/ResumeData"));
+    EXPECT_TRUE(fs::exists(workFolder() + "/Long.plist"));
+}
+
+} // namespace
