@@ -35,7 +35,8 @@ bool isMainWindow(Display* display, Window window) {
     char* name = nullptr;
     if (!XFetchName(display, window, &name) || !name)
         return false;
-    bool matches = std::string(name) == mainWindowTitle;
+    // The title carries the Welcome picture's name once it is shown.
+    bool matches = std::string(name).rfind(mainWindowTitle, 0) == 0;
     XFree(name);
     return matches;
 }

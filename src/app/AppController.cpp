@@ -12,6 +12,7 @@
 #include "platform/StoreHost.h"
 #include "platform/VersionQuery.h"
 #include "platform/Workspace.h"
+#include "platform/movie/QTMovieView.h"
 #include "platform/ui/Alert.h"
 #include "platform/ui/ModalSession.h"
 
@@ -134,7 +135,7 @@ void AppController::loadLayout() {
     searchField = control<Gtk::SearchEntry>("searchField");
     searchResults = control<Gtk::Label>("searchResults");
     searchStore = control<Gtk::SearchEntry>("searchStore");
-    movieView = control<Gtk::Box>("movieView");
+    movieView = derivedControl<QTMovieView>("movieView");
     movieTime = control<Gtk::Label>("movieTime");
     movieRateSlider = control<Gtk::Scale>("movieRateSlider");
     webView = control<Gtk::Box>("webView");
@@ -170,6 +171,7 @@ void AppController::connectActions() {
     add("support", [this] { support(nullptr); });
     add("quit", [this] { terminate(nullptr); });
     shopButton->signal_clicked().connect([this] { shop(shopButton); });
+    connectTransport();
     for (const auto& command : fileCommands)
         if (command.accelerator)
             application->set_accel_for_action(std::string("app.") + command.action,
@@ -295,17 +297,11 @@ void AppController::setUpControls() {
     iPodButton->set_sensitive(false);
     if (!isTigerOrLater)
         searchField->set_sensitive(false);
-    showStartingTransportPictures();
-}
-
-void AppController::showStartingTransportPictures() {
-    const std::pair<Gtk::Button*, const char*> pictures[] = {{playButton, "play_active"},
-                                                             {reverseButton, "rewind_off"},
-                                                             {fforwardButton, "fastfwd_off"},
-                                                             {loopButton, "loop_off"}};
-    for (const auto& [button, name] : pictures)
-        if (auto* image = dynamic_cast<Gtk::Image*>(button->get_child()))
-            image->set(Resources::pathForImageResource(name));
+    // The layout's pictures: the buttons' looks before any movie is loaded.
+    setButtonPictures(playButton, "play_active", "play_press");
+    setButtonPictures(reverseButton, "rewind_off", "rewind_offpress");
+    setButtonPictures(fforwardButton, "fastfwd_off", "fastfwd_offpress");
+    setButtonPictures(loopButton, "loop_off", "loop_offpress");
 }
 
 void AppController::finishStartUp() {
@@ -481,11 +477,6 @@ void AppController::applicationWillTerminate() {
 // Placeholder: the browser refresh lands with the browse-and-play issue.
 void AppController::refreshBrowserView(bool) {}
 
-// Placeholder: opening items lands with the browse-and-play issue.
-bool AppController::launchFileNoPoster(const std::string&) {
-    return false;
-}
-
 // Placeholder: the GarageBand check lands with the companion-applications issue.
 void AppController::checkGarageBandVersion() {}
 
@@ -500,5 +491,15 @@ std::string AppController::getCurrentSelectionPath() const {
     return {};
 }
 
-// Placeholder: stopping the movie lands with the transport of the browse-and-play issue.
-void AppController::stopMovie() {}
+// Placeholder: the file list lands with the browse-and-play issue; until then no row is selected.
+int AppController::selectedFileListRow() const {
+    return -1;
+}
+
+// Placeholder: the file list lands with the browse-and-play issue.
+void AppController::selectFileListRow(int) {}
+
+// Placeholder: the file list lands with the browse-and-play issue.
+int AppController::fileListRowCount() const {
+    return 0;
+}

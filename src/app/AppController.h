@@ -7,6 +7,7 @@
 #include <giomm/menu.h>
 #include <glibmm/refptr.h>
 #include <gtkmm/builder.h>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -30,6 +31,8 @@ class Rectangle;
 }
 
 class FrameView;
+class FrlQTMovie;
+class QTMovieView;
 class ProductChooser;
 class StatusView;
 
@@ -96,7 +99,50 @@ public:
     void setShopMode();
     void setBrowseMode();
     void shop(Gtk::Widget* sender);
+
+    // Opening items.
+    bool launchFile(const std::string& path, bool showPosterOnly);
+
+    // Transport.
+    bool playMovieFile(const std::string& path, bool showOnlyPoster);
+    bool playCurrentSelection(bool posterOnly);
+    bool playNextSelection();
+    void togglePlay(Gtk::Widget* sender);
+    void reverse(Gtk::Widget* sender);
+    void fastForward(Gtk::Widget* sender);
+    void loop(Gtk::Widget* sender);
+    void adjustMovieRate(Gtk::Widget* sender);
+    void setupControlsForNewMovie();
+    void restartMovie();
     void stopMovie();
+    void pauseMovie();
+    void pauseIfPlaying();
+    bool isMoviePlaying() const;
+    void adjustMovieRateToCurrentSliderSetting();
+    void adjustTimeDisplayForCurrentMovie();
+    void clearTimeDisplayForCurrentMovie();
+    void setPlayButtonOn();
+    void setPlayButtonOff();
+    void setLoopButtonOn();
+    void setLoopButtonOff();
+    void setReverseButtonOn();
+    void setReverseButtonOff();
+    void setFforwardButtonOn();
+    void setFforwardButtonOff();
+    void clearButtonStates();
+    FrlQTMovie* currentMovie() const;
+    float sliderRate() const;
+
+    // Movie callbacks.
+    void enableMovieCallbacksForCurrentMovie();
+    void moviePlayingCallBack(FrlQTMovie* movie);
+    void movieStoppedCallBack(FrlQTMovie* movie);
+    void movieDidEndCallBack(FrlQTMovie* movie);
+
+    // The file list's selection, as the transport moves it.
+    int selectedFileListRow() const;
+    void selectFileListRow(int row);
+    int fileListRowCount() const;
     void resumeDownloads();
     void resumeSheetDidDismiss(int returnCode);
     bool canPauseDownloads() const;
@@ -135,7 +181,7 @@ public:
     Gtk::SearchEntry* searchField = nullptr;
     Gtk::Label* searchResults = nullptr;
     Gtk::SearchEntry* searchStore = nullptr;
-    Gtk::Box* movieView = nullptr;
+    QTMovieView* movieView = nullptr;
     Gtk::Label* movieTime = nullptr;
     Gtk::Scale* movieRateSlider = nullptr;
     Gtk::Box* webView = nullptr;
@@ -188,7 +234,8 @@ private:
     void connectActions();
     void buildMenu();
     void setUpControls();
-    void showStartingTransportPictures();
+    void setButtonPictures(Gtk::Button* button, const char* image, const char* alternateImage);
+    void connectTransport();
     bool passesVersionGates();
     void chooseProduct();
     void configureProductControls();
@@ -198,6 +245,8 @@ private:
                                                 const std::string& filename) override;
     void downloadDidFinish(Transfer& download) override;
 
+    // Each transport button's picture and its pressed picture.
+    std::map<Gtk::Button*, std::pair<std::string, std::string>> buttonPictures;
     bool terminating = false;
     bool terminated = false;
 };

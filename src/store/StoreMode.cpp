@@ -11,6 +11,8 @@
 #include <gtkmm/togglebutton.h>
 
 #include "drawing/StatusView.h"
+#include "platform/movie/QTMovieView.h"
+#include "player/FrlQTMovie.h"
 
 namespace {
 
@@ -23,6 +25,11 @@ void setShopButtonState(Gtk::Button* shopButton, bool inShop) {
 
 void AppController::setShopMode() {
     stopMovie();
+    if (FrlQTMovie* movie = currentMovie(); movie && movie->rate() != 0.0f) {
+        movie->setRate(0.0f);
+        movieView->gotoBeginning();
+        movie->removeAllMovieCallbacks();
+    }
     movieView->hide();
     for (Gtk::Widget* control : std::initializer_list<Gtk::Widget*>{
              webView, backButton, forwardButton, homeButton, printButton, progressBar, storeStatus,

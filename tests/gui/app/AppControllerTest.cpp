@@ -2,9 +2,11 @@
 
 #include "app/ProductChooser.h"
 #include "platform/Defaults.h"
+#include "platform/Resources.h"
 
 #include "drawing/FrameView.h"
 #include "drawing/StatusView.h"
+#include "platform/movie/QTMovieView.h"
 #include <cstdlib>
 #include <filesystem>
 #include <giomm/simpleaction.h>
@@ -110,7 +112,10 @@ TEST_F(ProductTest, WithoutLessonProductsTheStoreOpensWithoutAChooser) {
     EXPECT_TRUE(app.shopButton->is_visible());
     EXPECT_TRUE(app.shopButton->get_sensitive());
     EXPECT_FALSE(app.createButton->get_sensitive());
-    EXPECT_EQ(std::string(app.window()->get_title()), "Download Store");
+    // The first start in the store shows the Welcome picture.
+    ASSERT_NE(app.movieView->movie(), nullptr);
+    EXPECT_EQ(app.movieView->movie()->movieFilePath(), Resources::pathForImageResource("Welcome"));
+    EXPECT_EQ(std::string(app.window()->get_title()), "Download Store (Welcome)");
 }
 
 TEST_F(ProductTest, AFileWhereAProductFolderShouldBeStillCountsAsInstalled) {
