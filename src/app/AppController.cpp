@@ -14,7 +14,13 @@
 #include "platform/Workspace.h"
 #include "platform/movie/QTMovieView.h"
 #include "platform/ui/Alert.h"
+#include "platform/ui/ColumnBrowser.h"
 #include "platform/ui/ModalSession.h"
+#include "platform/ui/TableView.h"
+#include "player/FrlQTMovie.h"
+#include "rowviews/ImageView.h"
+#include "rowviews/SubviewController.h"
+#include "rowviews/SubviewTableViewController.h"
 
 #include <filesystem>
 #include <giomm/simpleaction.h>
@@ -93,7 +99,9 @@ AppController::AppController(const Glib::RefPtr<Gtk::Application>& app) : applic
 AppController::~AppController() {
     if (mainWindow)
         mainWindow->hide();
-    // Placeholder: the row icon cache's ImageView::uninitialize lands with the row views.
+    tableViewController.reset();
+    subviewControllers.clear();
+    ImageView::uninitialize();
     DownloadController::uninitialize();
 }
 
@@ -117,7 +125,7 @@ void AppController::loadLayout() {
         throw std::runtime_error("the main window layout \"MainWindow\" is missing");
     builder = Gtk::Builder::create_from_file(layout);
     mainWindow.reset(control<Gtk::ApplicationWindow>("mainWindow"));
-    fsBrowser = control<Gtk::Box>("fsBrowser");
+    fsBrowser = derivedControl<ColumnBrowser>("fsBrowser");
     playButton = control<Gtk::Button>("playButton");
     reverseButton = control<Gtk::Button>("reverseButton");
     fforwardButton = control<Gtk::Button>("fforwardButton");
@@ -130,7 +138,7 @@ void AppController::loadLayout() {
     homeButton = control<Gtk::Button>("homeButton");
     signInButton = control<Gtk::Button>("signInButton");
     printButton = control<Gtk::Button>("printButton");
-    resultsView = control<Gtk::ColumnView>("resultsView");
+    resultsView = derivedControl<TableView>("resultsView");
     resultsTitle = control<Gtk::Label>("resultsTitle");
     searchField = control<Gtk::SearchEntry>("searchField");
     searchResults = control<Gtk::Label>("searchResults");
@@ -265,8 +273,8 @@ void AppController::configureProductControls() {
 }
 
 void AppController::setUpControls() {
-    // Placeholder: ImageView::initialize and CookieChecker::deleteLoginCookie land with their
-    // issues.
+    ImageView::initialize();
+    // Placeholder: CookieChecker::deleteLoginCookie lands with the store issue.
     webView->hide();
     movieView->show();
     for (auto* button : {backButton, forwardButton, homeButton, printButton})
@@ -274,8 +282,7 @@ void AppController::setUpControls() {
     backButton->set_sensitive(false);
     forwardButton->set_sensitive(false);
     homeButton->set_sensitive(true);
-    // Placeholder: the file list passes unhandled keys to the player with the browse-and-play
-    // issue. Placeholder: the store web view is set up with the store issue.
+    // Placeholder: the store web view is set up with the store issue.
     progressBar->hide();
     storeStatus->hide();
     searchStore->hide();
@@ -288,7 +295,8 @@ void AppController::setUpControls() {
     iconButton->hide();
     searchField->show();
     searchField->select_region(0, -1);
-    // Placeholder: the library browser and the file list are configured with the browse issue.
+    configureBrowser();
+    configureFileList();
     downloadBar->hide();
     downloadFrame->hide();
     downloadStatus->set_text("");
@@ -474,9 +482,6 @@ void AppController::applicationWillTerminate() {
     Defaults::standard().synchronize();
 }
 
-// Placeholder: the browser refresh lands with the browse-and-play issue.
-void AppController::refreshBrowserView(bool) {}
-
 // Placeholder: the GarageBand check lands with the companion-applications issue.
 void AppController::checkGarageBandVersion() {}
 
@@ -485,21 +490,3 @@ void AppController::exportFile(Gtk::Widget*) {}
 
 // Placeholder: deleting items lands with the download engine.
 void AppController::deleteFile(Gtk::Widget*) {}
-
-// Placeholder: the file list's selection lands with the browse-and-play issue.
-std::string AppController::getCurrentSelectionPath() const {
-    return {};
-}
-
-// Placeholder: the file list lands with the browse-and-play issue; until then no row is selected.
-int AppController::selectedFileListRow() const {
-    return -1;
-}
-
-// Placeholder: the file list lands with the browse-and-play issue.
-void AppController::selectFileListRow(int) {}
-
-// Placeholder: the file list lands with the browse-and-play issue.
-int AppController::fileListRowCount() const {
-    return 0;
-}

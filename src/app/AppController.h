@@ -1,7 +1,12 @@
 #pragma once
 
 #include "download/DownloadProgressDelegate.h"
+#include "library/FSNodeInfo.h"
+#include "library/LibraryRoot.h"
 #include "platform/net/Transfer.h"
+#include "platform/ui/ColumnBrowserDelegate.h"
+#include "platform/ui/TableViewDelegate.h"
+#include "rowviews/SubviewTableViewControllerDataSourceProtocol.h"
 
 #include <cstdint>
 #include <giomm/menu.h>
@@ -9,6 +14,7 @@
 #include <gtkmm/builder.h>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,7 +36,11 @@ namespace Gdk {
 class Rectangle;
 }
 
+class ColumnBrowser;
 class FrameView;
+class SubviewController;
+class SubviewTableViewController;
+class TableView;
 class FrlQTMovie;
 class QTMovieView;
 class ProductChooser;
@@ -38,7 +48,15 @@ class StatusView;
 
 // The one controller of the main window. Its operations are spread over the files of the
 // subsystems that own them; this file holds start-up, modes, menus and termination.
-class AppController : public DownloadProgressDelegate, private TransferDelegate {
+class AppController : public DownloadProgressDelegate,
+                      public LibraryRoot,
+                      public ColumnBrowserDelegate,
+                      public SubviewTableViewControllerDataSourceProtocol,
+                      public TableViewProtocol::NumberOfRowsInTableView,
+                      public TableViewProtocol::ObjectValueForTableColumn,
+                      public TableViewProtocol::WillDisplayCell,
+                      public TableViewProtocol::TableViewSelectionDidChange,
+                      private TransferDelegate {
 public:
     // Product modes.
     static constexpr int strumwellProduct = 0;
@@ -55,7 +73,7 @@ public:
 
     // Loads the main window's layout; start-up itself is awakeFromNib.
     explicit AppController(const Glib::RefPtr<Gtk::Application>& application);
-    ~AppController();
+    ~AppController() override;
     AppController(const AppController&) = delete;
     AppController& operator=(const AppController&) = delete;
 
@@ -69,7 +87,7 @@ public:
     void adjustFrameView(const Gdk::Rectangle& frame);
     // The shown content's rectangle (movie or store) in the frame view's coordinates.
     Gdk::Rectangle contentFrame();
-    std::string getRootDirectory();
+    std::string getRootDirectory() override;
     void chooseStrumwell();
     void chooseJamcroft();
     void chooseDownloadStore();
@@ -143,6 +161,31 @@ public:
     int selectedFileListRow() const;
     void selectFileListRow(int row);
     int fileListRowCount() const;
+
+    // Library browser.
+    void configureBrowser();
+    void reloadData(Gtk::Widget* sender);
+    std::string fsPathToColumn(int column);
+    int numberOfRowsInColumn(ColumnBrowser* browser, int column) override;
+    void willDisplayCell(ColumnBrowser* browser, BrowserCell* cell, int row, int column) override;
+    void browserSingleClick(ColumnBrowser* browser);
+    void browserDoubleClick(ColumnBrowser* browser);
+    const char* savedPathKey() const;
+    const char* savedSelectionKey() const;
+
+    // File list.
+    void configureFileList();
+    void addRows(const FSNodeInfoArray* nodes);
+    bool rowStatus(const std::string& path);
+    Gtk::Widget* viewForRow(TableView* tableView, std::int32_t row) override;
+    int numberOfRowsInTableView(TableView* tableView) override;
+    std::optional<std::string> objectValueForTableColumn(TableView* tableView,
+                                                         Gtk::ColumnViewColumn* tableColumn,
+                                                         int row) override;
+    void willDisplayCell(TableView* tableView, Gtk::Widget* cell,
+                         Gtk::ColumnViewColumn* tableColumn, int row) override;
+    void tableViewSelectionDidChange(TableView* notification) override;
+    void tableDoubleClick(TableView* sender);
     void resumeDownloads();
     void resumeSheetDidDismiss(int returnCode);
     bool canPauseDownloads() const;
@@ -163,7 +206,7 @@ public:
     Glib::RefPtr<Gio::Menu> fileMenu;
 
     // Controls of the main window.
-    Gtk::Box* fsBrowser = nullptr;
+    ColumnBrowser* fsBrowser = nullptr;
     Gtk::Button* playButton = nullptr;
     Gtk::Button* reverseButton = nullptr;
     Gtk::Button* fforwardButton = nullptr;
@@ -176,7 +219,7 @@ public:
     Gtk::Button* homeButton = nullptr;
     Gtk::Button* signInButton = nullptr;
     Gtk::Button* printButton = nullptr;
-    Gtk::ColumnView* resultsView = nullptr;
+    TableView* resultsView = nullptr;
     Gtk::Label* resultsTitle = nullptr;
     Gtk::SearchEntry* searchField = nullptr;
     Gtk::Label* searchResults = nullptr;
@@ -222,6 +265,15 @@ public:
     std::int32_t lastRowCount = 0;
     std::string lastPath;
     std::string lastMoviePath;
+    std::unique_ptr<FrlQTMovie> lastMovie;
+    std::optional<FSNodeInfoArray> lastVisNodes;
+    // The browser column listed last, kept from its row count to its cells.
+    std::map<int, FSNodeInfoArray> columnListings;
+
+    // File list rows.
+    Gtk::ColumnViewColumn* subviewTableColumn = nullptr;
+    std::vector<std::unique_ptr<SubviewController>> subviewControllers;
+    std::unique_ptr<SubviewTableViewController> tableViewController;
 
     // Download hand-off.
     std::unique_ptr<Transfer> downloader;

@@ -14,6 +14,7 @@
 #include <gtkmm/progressbar.h>
 
 #include "drawing/FrameView.h"
+#include "platform/ui/TableView.h"
 
 namespace {
 
@@ -47,8 +48,7 @@ void AppController::resumeSheetDidDismiss(int returnCode) {
         return;
     auto& downloads = DownloadController::sharedInstance(this);
     downloads.startResumption();
-    if (auto selection = resultsView->get_model())
-        selection->unselect_all();
+    resultsView->deselectAll();
     downloads.startDownloader();
 }
 
