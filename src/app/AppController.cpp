@@ -487,6 +487,3 @@ void AppController::checkGarageBandVersion() {}
 
 // Placeholder: movie export lands with the companion-applications issue.
 void AppController::exportFile(Gtk::Widget*) {}
-
-// Placeholder: deleting items lands with the download engine.
-void AppController::deleteFile(Gtk::Widget*) {}

@@ -4,6 +4,11 @@
 #include "download/DownloadController.h"
 #include "platform/Defaults.h"
 #include "platform/ui/Alert.h"
+#include "platform/ui/ColumnBrowser.h"
+#include "platform/ui/TableView.h"
+#include "rowviews/ImageView.h"
+
+#include <gtkmm/spinner.h>
 
 #include <filesystem>
 #include <fstream>
@@ -186,6 +191,134 @@ TEST_F(DownloadWindowTest, QuittingPausesATransferSoTheNextRunCanContinue) {
     EXPECT_FALSE(app.canPauseDownloads());
     EXPECT_TRUE(fs::exists(home() + "/.cache/FretlarkDownloads/ResumeData"));
     EXPECT_TRUE(fs::exists(workFolder() + "/Long.plist"));
+}
+
+// ---- Deleting items ----
+
+class DeleteTest : public DownloadWindowTest {
+protected:
+    // Starts a slow purchase of Long.mov followed by Later.mov and waits for Long.mov to begin.
+    AppController& startSlowPurchase() {
+        lesson("Long.mov", 400000);
+        lesson("Later.mov", 1000);
+        FaultPlan slow;
+        slow.bytesPerSecond = 20000;
+        store->store().setFaults(slow);
+        publishDescription("order=9", {"Long.mov", "Later.mov"});
+        auto& app = start();
+        EXPECT_TRUE(app.beginDownload("order=9"));
+        EXPECT_TRUE(spinUntil([&] {
+            return fs::exists(lessonPath("Long.mov")) && fs::file_size(lessonPath("Long.mov")) > 0;
+        }));
+        return app;
+    }
+
+    std::string lessonPath(const std::string& name) const {
+        return purchases() + "/Bass/Grooves/Walking/" + name;
+    }
+
+    // Shows the lesson's folder (through the Downloads links, as a user finds purchases) and
+    // selects the lesson.
+    void selectLesson(AppController& app, const std::string& name) {
+        app.fsBrowser->setPath("/Downloads");
+        app.browserSingleClick(app.fsBrowser);
+        ASSERT_TRUE(app.lastVisNodes.has_value());
+        for (std::size_t row = 0; row < app.lastVisNodes->size(); ++row)
+            if ((*app.lastVisNodes)[row]->lastPathComponent() == name)
+                app.resultsView->selectRow(static_cast<int>(row), false);
+        ASSERT_EQ(fs::path(app.getCurrentSelectionPath()).filename(), name);
+    }
+
+    // The status view of the selected row: a spinner while downloading, else its picture.
+    static Gtk::Widget* selectedRowLook(AppController& app) {
+        auto* view = app.viewForRow(app.resultsView, app.resultsView->selectedRow());
+        for (auto* child = view ? view->get_first_child() : nullptr; child;
+             child = child->get_next_sibling())
+            if (child->get_visible())
+                return child;
+        return nullptr;
+    }
+
+    void answerAlerts(int button) {
+        Alert::setResponder([this, button](const AlertRequest& request) {
+            alerts.push_back(request);
+            return std::optional<AlertAnswer>(AlertAnswer{button, false});
+        });
+    }
+};
+
+TEST_F(DeleteTest, ALessonBeingDownloadedCannotBeDeleted) {
+    auto& app = startSlowPurchase();
+    selectLesson(app, "Long.mov");
+    auto* spinner = dynamic_cast<Gtk::Spinner*>(selectedRowLook(app));
+    ASSERT_NE(spinner, nullptr);
+    EXPECT_TRUE(spinner->get_spinning());
+    alerts.clear();
+    app.deleteFile(nullptr);
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].title, "Delete");
+    EXPECT_EQ(alerts[0].message,
+              "You can't delete a file while it is being downloaded. You must first pause the "
+              "download by using the 'Pause Download' command under the File menu (Command-R), "
+              "and then delete the file.");
+    EXPECT_EQ(alerts[0].buttons, std::vector<std::string>{"OK"});
+    EXPECT_TRUE(fs::exists(lessonPath("Long.mov")));
+}
+
+TEST_F(DeleteTest, APausedLessonGoesWithItsLinkAndLeftovers) {
+    auto& first = startSlowPurchase();
+    first.toggleDownload(nullptr);
+    ASSERT_FALSE(first.canPauseDownloads());
+    ASSERT_TRUE(fs::exists(home() + "/.cache/FretlarkDownloads/ResumeData"));
+    first.terminate(nullptr);
+    controller.reset();
+
+    // The next run: "Later" to the resume question, "Delete" to the confirmation.
+    Alert::setResponder([this](const AlertRequest& request) {
+        alerts.push_back(request);
+        return std::optional<AlertAnswer>(
+            AlertAnswer{request.title == "Fretlark Download Store" ? 1 : 0, false});
+    });
+    auto& app = start();
+    selectLesson(app, "Long.mov");
+    auto* look = dynamic_cast<ImageView*>(selectedRowLook(app));
+    ASSERT_NE(look, nullptr);
+    EXPECT_TRUE(look->isPartial());
+    alerts.clear();
+    app.deleteFile(nullptr);
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].message, "Confirm deletion of 'Long' ?");
+    EXPECT_EQ(alerts[0].buttons, (std::vector<std::string>{"Delete", "Cancel"}));
+    EXPECT_FALSE(fs::exists(lessonPath("Long.mov")));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(purchases() + "/Downloads/Long.mov")));
+    EXPECT_FALSE(fs::exists(home() + "/.cache/FretlarkDownloads/ResumeData"));
+    EXPECT_FALSE(fs::exists(workFolder() + "/Long.plist"));
+    EXPECT_TRUE(fs::exists(workFolder() + "/Later.plist")) << "the other lesson stays queued";
+}
+
+TEST_F(DeleteTest, AnUnstartedPlaceholderGoesWithItsRecordAndCancelKeepsEverything) {
+    auto& app = startSlowPurchase();
+    app.toggleDownload(nullptr);
+    selectLesson(app, "Later.mov");
+    answerAlerts(1);
+    app.deleteFile(nullptr);
+    EXPECT_TRUE(fs::exists(lessonPath("Later.mov"))) << "Cancel deletes nothing";
+    EXPECT_TRUE(fs::exists(workFolder() + "/Later.plist"));
+
+    answerAlerts(0);
+    app.deleteFile(nullptr);
+    EXPECT_FALSE(fs::exists(lessonPath("Later.mov")));
+    EXPECT_FALSE(fs::exists(workFolder() + "/Later.plist"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(purchases() + "/Downloads/Later.mov")));
+    EXPECT_TRUE(fs::exists(lessonPath("Long.mov")));
+}
+
+TEST_F(DeleteTest, WithoutASelectionNothingIsAsked) {
+    auto& app = start();
+    alerts.clear();
+    app.deleteFile(nullptr);
+    EXPECT_TRUE(alerts.empty());
+    EXPECT_FALSE(app.validateMenuItem("delete"));
 }
 
 } // namespace
