@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <gtkmm/button.h>
 #include <gtkmm/columnviewcolumn.h>
+#include <gtkmm/eventcontrollerkey.h>
 #include <gtkmm/label.h>
 
 namespace {
@@ -58,6 +59,24 @@ void AppController::configureFileList() {
         resultsView->moveColumn(subviewTableColumn, 0);
     tableViewController = SubviewTableViewController::controllerWithViewColumn(subviewTableColumn);
     tableViewController->setDelegate(this);
+    // Keys the list itself does not use go to the player: space plays and pauses, Delete deletes.
+    auto keys = Gtk::EventControllerKey::create();
+    // Captured first: the list view would otherwise take space for its own selection.
+    keys->set_propagation_phase(Gtk::PropagationPhase::CAPTURE);
+    keys->signal_key_pressed().connect(
+        [this](guint key, guint, Gdk::ModifierType) {
+            if (key == GDK_KEY_space) {
+                togglePlay(nullptr);
+                return true;
+            }
+            if (key == GDK_KEY_Delete && validateMenuItem("delete")) {
+                deleteFile(nullptr);
+                return true;
+            }
+            return false;
+        },
+        false);
+    resultsView->add_controller(keys);
 }
 
 void AppController::addRows(const FSNodeInfoArray* nodes) {
