@@ -13,8 +13,10 @@ const Gdk::Rectangle probeFrame(0, 0, 1000, 100);
 
 BrowserRow::BrowserRow(std::function<void()> reclicked)
     : Glib::ObjectBase("FretlarkBrowserRow"), Gtk::Box(Gtk::Orientation::HORIZONTAL),
-      label(Gtk::make_managed<Gtk::Label>()),
-      arrow(Gtk::make_managed<Gtk::Image>("go-next-symbolic")), reclicked(std::move(reclicked)) {
+      label(Gtk::make_managed<Gtk::Label>()), arrow(Gtk::make_managed<Gtk::Image>()),
+      reclicked(std::move(reclicked)) {
+    // By name from the icon theme (the string constructor would read a file of that name).
+    arrow->set_from_icon_name("go-next-symbolic");
     label->set_xalign(0.0f);
     label->set_hexpand(true);
     label->set_ellipsize(Pango::EllipsizeMode::MIDDLE);
