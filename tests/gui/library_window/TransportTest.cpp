@@ -3,6 +3,7 @@
 #include "platform/Defaults.h"
 #include "platform/movie/NotificationCenter.h"
 #include "platform/movie/QTMovieView.h"
+#include "platform/ui/Alert.h"
 #include "platform/ui/TableView.h"
 #include "player/FrlQTMovie.h"
 
@@ -264,6 +265,47 @@ TEST_F(TransportTest, TheTimeDisplayShowsMinutesAndSecondsOnly) {
         })) << at.shown
             << " but shows " << app.movieTime->get_text();
     }
+}
+
+} // namespace
+
+namespace {
+
+// Presses a key on the file list as the keyboard would deliver it to the list's key handlers.
+bool pressKeyOnFileList(AppController& app, guint key) {
+    auto controllers = app.resultsView->observe_controllers();
+    for (guint i = 0; i < controllers->get_n_items(); ++i) {
+        gpointer controller = g_list_model_get_item(controllers->gobj(), i);
+        bool isKeyController = GTK_IS_EVENT_CONTROLLER_KEY(controller);
+        gboolean handled = FALSE;
+        if (isKeyController)
+            g_signal_emit_by_name(controller, "key-pressed", key, 0u, GdkModifierType(0), &handled);
+        g_object_unref(controller);
+        if (handled)
+            return true;
+    }
+    return false;
+}
+
+TEST_F(TransportTest, SpaceInTheFileListPlaysAndPausesAndDeleteAsksFirst) {
+    auto& app = startWithLessons(2.0);
+    selectRow(app, 1);
+    EXPECT_TRUE(pressKeyOnFileList(app, GDK_KEY_space));
+    ASSERT_NE(app.currentMovie(), nullptr);
+    EXPECT_TRUE(spinUntil([&] { return app.isMoviePlaying(); }));
+    EXPECT_TRUE(pressKeyOnFileList(app, GDK_KEY_space));
+    EXPECT_FALSE(app.isMoviePlaying());
+    EXPECT_TRUE(spinUntil([&] { return app.isMoviePaused; }));
+
+    alerts.clear();
+    Alert::setResponder([this](const AlertRequest& request) {
+        alerts.push_back(request);
+        return std::optional<AlertAnswer>(AlertAnswer{1, false});
+    });
+    EXPECT_TRUE(pressKeyOnFileList(app, GDK_KEY_Delete));
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].title, "Delete");
+    EXPECT_FALSE(pressKeyOnFileList(app, GDK_KEY_a)) << "other keys stay with the list";
 }
 
 } // namespace
