@@ -61,8 +61,8 @@ std::string RunningProgram::waitForWindow(const std::string& title,
 }
 
 void RunningProgram::pressKey(const std::string& window, const std::string& key) {
-    run("xdotool windowactivate --sync " + window + " 2>/dev/null; xdotool key --window " + window +
-        " " + key);
+    // Real key events (XTEST) to the focused window: GTK ignores events sent to a window.
+    run("xdotool windowfocus --sync " + window + " 2>/dev/null; xdotool key " + key);
 }
 
 void RunningProgram::signal(int number) const {
