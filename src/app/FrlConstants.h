@@ -24,6 +24,11 @@ inline constexpr const char* FrljamcroftShortPath =
 inline constexpr const char* FrldownloadStoreShortPath = "~/Music/Fretlark/Purchases";
 inline constexpr const char* FrldownloadRootShortPath = "~/Music/Fretlark";
 
+// Companion file extensions.
+inline constexpr const char* FrlpdfFileExt = "pdf";
+inline constexpr const char* FrltextFileExt = "txt";
+inline constexpr const char* FrlgarageBandExt = "band";
+
 // Store paths on the store host.
 inline constexpr const char* FrlupdatesPath = "/mac-updates.php?version=";
 inline constexpr const char* FrlsupportPath = "/support.php";

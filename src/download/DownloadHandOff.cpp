@@ -3,6 +3,7 @@
 #include "download/DownloadConstants.h"
 #include "download/DownloadController.h"
 #include "platform/MainThread.h"
+#include "platform/Paths.h"
 #include "platform/StoreHost.h"
 #include "platform/ui/Alert.h"
 
@@ -21,10 +22,6 @@ namespace {
 const char* const FrldownloadXMLPath = "/downloadStore/download.php?";
 const char* const FrlxmlFileExt = "xml";
 const char* const FrldownloadingMessage = "Downloading:";
-
-std::string withoutExtension(const std::string& name) {
-    return std::filesystem::path(name).replace_extension().string();
-}
 
 } // namespace
 
@@ -118,8 +115,9 @@ void AppController::startDownloadProgress(const std::string& path) {
     downloadBar->show();
     downloadFrame->show();
     downloadStatus->show();
-    downloadStatus->set_text(std::string(FrldownloadingMessage) + " " +
-                             withoutExtension(std::filesystem::path(path).filename().string()));
+    downloadStatus->set_text(
+        std::string(FrldownloadingMessage) + " " +
+        Paths::stringByDeletingPathExtension(std::filesystem::path(path).filename().string()));
     refreshBrowserView(false);
 }
 

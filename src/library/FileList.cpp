@@ -1,6 +1,8 @@
 #include "app/AppController.h"
 
+#include "app/FrlConstants.h"
 #include "download/DownloadController.h"
+#include "platform/Paths.h"
 #include "platform/movie/QTMovieView.h"
 #include "platform/ui/TableView.h"
 #include "player/FrlQTMovie.h"
@@ -21,12 +23,7 @@ const char* const FrlresultsTableNameColumn = "Name";
 const char* const FrlresultsTableArtistColumn = "Artist";
 const char* const FrlresultsTableInstrumentColumn = "Instrument";
 const char* const FrlresultsTableLevelColumn = "Level";
-const char* const FrlpdfFileExt = "pdf";
 const char FrlblankSpace = ' ';
-
-std::string withoutExtension(const std::string& name) {
-    return std::filesystem::path(name).replace_extension().string();
-}
 
 // The description's words at single spaces; the instrument is the first, the level the second.
 std::optional<std::string> descriptionWord(const std::optional<std::string>& description,
@@ -131,7 +128,8 @@ AppController::objectValueForTableColumn(TableView*, Gtk::ColumnViewColumn* colu
     }
     std::string identifier = TableView::identifierOf(column);
     if (identifier == FrlresultsTableNameColumn)
-        return withoutExtension(lastMovie ? lastMovie->displayName() : node->lastPathComponent());
+        return Paths::stringByDeletingPathExtension(lastMovie ? lastMovie->displayName()
+                                                              : node->lastPathComponent());
     if (identifier == FrlresultsTableArtistColumn)
         return lastMovie ? lastMovie->getArtistAnnotation() : std::optional<std::string>("");
     if (identifier == FrlresultsTableInstrumentColumn)

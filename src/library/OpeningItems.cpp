@@ -1,14 +1,12 @@
 #include "app/AppController.h"
 
+#include "app/FrlConstants.h"
 #include "platform/Workspace.h"
 
 #include <filesystem>
 
 namespace {
 
-const char* const FrlpdfFileExt = "pdf";
-const char* const FrltextFileExt = "txt";
-const char* const FrlgarageBandExt = "band";
 const char* const FrlpreviewAppName = "Preview";
 const char* const FrltextEditAppName = "TextEdit";
 const char* const FrlgarageBandAppName = "GarageBand";

@@ -1,6 +1,7 @@
 #include "platform/Paths.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -53,4 +54,8 @@ std::string Paths::configDirectory() {
 
 std::string Paths::dataDirectory() {
     return xdgDirectory("XDG_DATA_HOME", ".local/share");
+}
+
+std::string Paths::stringByDeletingPathExtension(const std::string& path) {
+    return std::filesystem::path(path).replace_extension().string();
 }

@@ -13,4 +13,6 @@ public:
     static std::string cachesDirectory();
     static std::string configDirectory();
     static std::string dataDirectory();
+    // The name or path without its last extension ("Lesson 1.mov" gives "Lesson 1").
+    static std::string stringByDeletingPathExtension(const std::string& path);
 };

@@ -2,6 +2,7 @@
 
 #include "app/FrlConstants.h"
 #include "platform/Defaults.h"
+#include "platform/Paths.h"
 #include "platform/Resources.h"
 #include "platform/movie/QTMovieView.h"
 #include "player/FrlQTMovie.h"
@@ -18,10 +19,6 @@ namespace {
 
 constexpr float reverseRate = -2.0f;
 constexpr float fastForwardRate = 2.0f;
-
-std::string withoutExtension(const std::string& name) {
-    return std::filesystem::path(name).replace_extension().string();
-}
 
 // Minutes and seconds of the framework's text form of a time (d:hh:mm:ss.ff/scale).
 std::string minutesAndSeconds(QTTime time) {
@@ -83,7 +80,7 @@ bool AppController::playMovieFile(const std::string& path, bool showOnlyPoster) 
         if (!opened->initWithFile(path, nullptr))
             return false;
         mainWindow->set_title(productDisplayName() + " (" +
-                              withoutExtension(opened->displayName()) + ")");
+                              Paths::stringByDeletingPathExtension(opened->displayName()) + ")");
         movie = opened.get();
         movieView->setMovie(std::move(opened));
     }
