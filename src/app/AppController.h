@@ -117,6 +117,8 @@ public:
     void setShopMode();
     void setBrowseMode();
     void shop(Gtk::Widget* sender);
+    // The web view and the store's navigation, search, sign-in and status controls.
+    void setStoreControlsVisible(bool visible);
 
     // Opening items.
     bool launchFile(const std::string& path, bool showPosterOnly);

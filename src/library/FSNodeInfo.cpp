@@ -1,9 +1,9 @@
 #include "library/FSNodeInfo.h"
 
+#include "platform/Workspace.h"
+
 #include "platform/Resources.h"
 
-#include <algorithm>
-#include <array>
 #include <dirent.h>
 #include <giomm/contenttype.h>
 #include <giomm/emblem.h>
@@ -16,7 +16,6 @@
 namespace {
 
 // Document formats stored as folders; all of them open as one file.
-constexpr std::array<const char*, 5> packageExtensions{"app", "band", "bundle", "logicx", "rtfd"};
 
 struct DirCloser {
     void operator()(DIR* dir) const { closedir(dir); }
@@ -56,13 +55,6 @@ std::vector<std::string> listFolder(const std::string& path) {
 
 bool isVisibleName(const std::string& name) {
     return !name.empty() && name.front() != '.';
-}
-
-std::string extensionOf(const std::string& name) {
-    std::size_t dot = name.rfind('.');
-    if (dot == std::string::npos || dot == 0)
-        return {};
-    return name.substr(dot + 1);
 }
 
 bool statFollowingLinks(const std::string& path, struct stat& info) {
@@ -136,7 +128,7 @@ std::string FSNodeInfo::absolutePath() const {
 FSNodeInfoArray FSNodeInfo::subNodes() {
     std::string path = absolutePath();
     // A package is one document: its insides are never part of the library.
-    if (isFilePackageAtPath(path))
+    if (Workspace::isFilePackageAtPath(path))
         return {};
     FSNodeInfoArray nodes;
     for (const std::string& name : listFolder(path))
@@ -176,7 +168,7 @@ bool FSNodeInfo::containsDirs() {
 void FSNodeInfo::runContainsTest() {
     didContainTest = true;
     std::string path = absolutePath();
-    if (isFilePackageAtPath(path))
+    if (Workspace::isFilePackageAtPath(path))
         return;
     for (const std::string& name : listFolder(path)) {
         if (!isVisibleName(name))
@@ -189,7 +181,7 @@ void FSNodeInfo::runContainsTest() {
             containsFiles_ = true;
             continue;
         }
-        if (isFilePackageAtPath(childPath)) {
+        if (Workspace::isFilePackageAtPath(childPath)) {
             containsFiles_ = true;
             return;
         }
@@ -204,7 +196,8 @@ bool FSNodeInfo::isVisible() const {
 bool FSNodeInfo::isDirectory() const {
     std::string path = absolutePath();
     struct stat info {};
-    return statFollowingLinks(path, info) && S_ISDIR(info.st_mode) && !isFilePackageAtPath(path);
+    return statFollowingLinks(path, info) && S_ISDIR(info.st_mode) &&
+           !Workspace::isFilePackageAtPath(path);
 }
 
 bool FSNodeInfo::isReadable() const {
@@ -220,22 +213,11 @@ std::string FSNodeInfo::fsType() const {
     return isDirectory() ? "Directory" : "Non-Directory";
 }
 
-bool FSNodeInfo::isFilePackageAtPath(const std::string& path) {
-    std::string extension = extensionOf(lastPathComponentOf(path));
-    if (extension.empty())
-        return false;
-    gchar* folded = g_ascii_strdown(extension.c_str(), -1);
-    bool listed = std::any_of(packageExtensions.begin(), packageExtensions.end(),
-                              [folded](const char* known) { return std::string(known) == folded; });
-    g_free(folded);
-    struct stat info {};
-    return listed && statFollowingLinks(path, info) && S_ISDIR(info.st_mode);
-}
-
 Glib::RefPtr<Gio::Icon> FSNodeInfo::icon() const {
     std::string path = absolutePath();
     // A package shows the icon of its document type, not the folder icon.
-    Glib::RefPtr<Gio::Icon> base = isFilePackageAtPath(path) ? nullptr : iconForFile(path);
+    Glib::RefPtr<Gio::Icon> base =
+        Workspace::isFilePackageAtPath(path) ? nullptr : iconForFile(path);
     if (!base)
         base = iconForFileType(lastPathComponent());
     if (!base)

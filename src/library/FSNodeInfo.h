@@ -47,8 +47,6 @@ public:
     // when even that picture is missing. The widget side turns it into a picture of a size.
     Glib::RefPtr<Gio::Icon> icon() const;
 
-    // Folders whose extension names a document format are shown and opened as single files.
-    static bool isFilePackageAtPath(const std::string& path);
     // The last component of a path, trailing separators ignored ("/" stays "/").
     static std::string lastPathComponentOf(const std::string& path);
 

@@ -1,5 +1,6 @@
 #include "platform/Workspace.h"
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <gio/gio.h>
@@ -58,13 +59,18 @@ bool Workspace::openFile(const std::string& path, const std::string& application
 }
 
 bool Workspace::isFilePackageAtPath(const std::string& path) {
-    static const std::array<const char*, 1> packageExtensions{"band"};
-    std::error_code error;
-    if (!std::filesystem::is_directory(path, error))
+    static const std::array<const char*, 5> packageExtensions{"app", "band", "bundle", "logicx",
+                                                              "rtfd"};
+    std::string name = std::filesystem::path(path).lexically_normal().filename().string();
+    if (name.empty())
+        name = std::filesystem::path(path).lexically_normal().parent_path().filename().string();
+    std::string extension = std::filesystem::path(name).extension().string();
+    if (extension.size() < 2)
         return false;
-    std::string extension = std::filesystem::path(path).extension().string();
-    for (const char* known : packageExtensions)
-        if (extension == std::string(".") + known)
-            return true;
-    return false;
+    gchar* folded = g_ascii_strdown(extension.c_str() + 1, -1);
+    bool listed = std::any_of(packageExtensions.begin(), packageExtensions.end(),
+                              [folded](const char* known) { return std::string(known) == folded; });
+    g_free(folded);
+    std::error_code error;
+    return listed && std::filesystem::is_directory(path, error);
 }

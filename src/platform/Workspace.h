@@ -10,6 +10,6 @@ public:
     // Opens the file with the installed application of that name, else with the default
     // application for its content type; answers whether one was launched.
     static bool openFile(const std::string& path, const std::string& applicationName);
-    // Folders shown and opened as single documents, by extension.
+    // Folders shown and opened as single documents, by extension (any case); links followed.
     static bool isFilePackageAtPath(const std::string& path);
 };

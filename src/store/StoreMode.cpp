@@ -23,6 +23,13 @@ void setShopButtonState(Gtk::Button* shopButton, bool inShop) {
 
 } // namespace
 
+void AppController::setStoreControlsVisible(bool visible) {
+    for (Gtk::Widget* control : std::initializer_list<Gtk::Widget*>{
+             webView, backButton, forwardButton, homeButton, printButton, progressBar, storeStatus,
+             searchStore, signInButton})
+        control->set_visible(visible);
+}
+
 void AppController::setShopMode() {
     stopMovie();
     if (FrlQTMovie* movie = currentMovie(); movie && movie->rate() != 0.0f) {
@@ -31,10 +38,7 @@ void AppController::setShopMode() {
         movie->removeAllMovieCallbacks();
     }
     movieView->hide();
-    for (Gtk::Widget* control : std::initializer_list<Gtk::Widget*>{
-             webView, backButton, forwardButton, homeButton, printButton, progressBar, storeStatus,
-             searchStore, signInButton})
-        control->show();
+    setStoreControlsVisible(true);
     // Placeholder: setLoginState, the store home page and the cookie checker land with the store
     // issue.
     iconButton->show();
@@ -48,10 +52,7 @@ void AppController::setShopMode() {
 }
 
 void AppController::setBrowseMode() {
-    for (Gtk::Widget* control : std::initializer_list<Gtk::Widget*>{
-             webView, backButton, forwardButton, homeButton, printButton, progressBar, storeStatus,
-             searchStore, signInButton})
-        control->hide();
+    setStoreControlsVisible(false);
     movieView->show();
     iconButton->hide();
     statusView->hide();

@@ -1,4 +1,5 @@
 #include "library/FSNodeInfo.h"
+#include "platform/Workspace.h"
 
 #include "support/TestEnvironment.h"
 
@@ -182,10 +183,10 @@ TEST_F(FSNodeInfoTest, PackagesCountAsFiles) {
     make("Song.band/Media");
     make("Loud.BAND");
     std::string plainFile = touch("Fake.band");
-    EXPECT_TRUE(FSNodeInfo::isFilePackageAtPath(library + "/Song.band"));
-    EXPECT_TRUE(FSNodeInfo::isFilePackageAtPath(library + "/Loud.BAND"));
-    EXPECT_FALSE(FSNodeInfo::isFilePackageAtPath(plainFile));
-    EXPECT_FALSE(FSNodeInfo::isFilePackageAtPath(library));
+    EXPECT_TRUE(Workspace::isFilePackageAtPath(library + "/Song.band"));
+    EXPECT_TRUE(Workspace::isFilePackageAtPath(library + "/Loud.BAND"));
+    EXPECT_FALSE(Workspace::isFilePackageAtPath(plainFile));
+    EXPECT_FALSE(Workspace::isFilePackageAtPath(library));
 
     auto package = top(library + "/Song.band");
     EXPECT_FALSE(package->isDirectory());
