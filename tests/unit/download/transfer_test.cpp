@@ -72,8 +72,9 @@ protected:
         auto recorder = std::make_unique<TransferRecorder>(root() + "/unused");
         auto transfer = Transfer::resume(resumeData, *recorder, root() + "/out.bin");
         EXPECT_NE(transfer, nullptr);
-        if (transfer)
+        if (transfer) {
             EXPECT_TRUE(waitFor([&] { return recorder->done; }));
+        }
         return recorder;
     }
 

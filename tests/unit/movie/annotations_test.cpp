@@ -43,7 +43,7 @@ TEST_F(AnnotationsTest, FiveItemsRoundTripThroughTheFileAndOtherToolsReadThem) {
                                        .extension = extension,
                                        .metadata = {{"artist", "Old Artist"}}},
                                       name);
-        for (const std::string& suffix : {"", " and a good deal more text than before"}) {
+        for (std::string suffix : {"", " and a good deal more text than before"}) {
             auto movie = MovieAnnotations::open(path);
             ASSERT_TRUE(movie);
             ASSERT_TRUE(movie->setAlbum("Album" + suffix));
