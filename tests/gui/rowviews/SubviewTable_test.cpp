@@ -56,13 +56,8 @@ public:
 class FileListDelegate : public ViewsOnly,
                          public TableViewProtocol::NumberOfRowsInTableView,
                          public TableViewProtocol::ObjectValueForTableColumn,
-                         public TableViewProtocol::SetObjectValue,
                          public TableViewProtocol::WillDisplayCell,
                          public TableViewProtocol::ShouldSelectRow,
-                         public TableViewProtocol::AcceptDrop,
-                         public TableViewProtocol::ValidateDrop,
-                         public TableViewProtocol::WriteRows,
-                         public TableViewProtocol::DidClickTableColumn,
                          public TableViewProtocol::TableViewColumnDidMove,
                          public TableViewProtocol::TableViewSelectionDidChange,
                          public TableViewProtocol::TableViewSelectionIsChanging {
@@ -91,30 +86,11 @@ public:
         valueColumns.push_back(column);
         return names.at(row);
     }
-    void setObjectValue(TableView*, const std::optional<std::string>& object,
-                        Gtk::ColumnViewColumn* column, int row) override {
-        setValues.push_back({object.value_or(""), column, row});
-    }
     void willDisplayCell(TableView*, Gtk::Widget* cell, Gtk::ColumnViewColumn* column,
                          int row) override {
         displayed.push_back({cell, column, row});
     }
     bool shouldSelectRow(TableView*, int row) override { return row != refusedRow; }
-    bool acceptDrop(TableView*, const Glib::RefPtr<Gdk::Drop>&, int row,
-                    TableViewDropOperation operation) override {
-        return row == 3 && operation == TableViewDropOperation::above;
-    }
-    Gdk::DragAction validateDrop(TableView*, const Glib::RefPtr<Gdk::Drop>&, int,
-                                 TableViewDropOperation) override {
-        return Gdk::DragAction::COPY;
-    }
-    bool writeRows(TableView*, const std::vector<int>& rowsToWrite,
-                   const Glib::RefPtr<Gdk::Clipboard>&) override {
-        return rowsToWrite.size() == 2;
-    }
-    void didClickTableColumn(TableView* table, Gtk::ColumnViewColumn* column) override {
-        clickedColumns.push_back({table, column});
-    }
     void tableViewColumnDidMove(TableView* notification) override {
         columnMoves.push_back(notification);
     }
@@ -127,9 +103,7 @@ public:
     int countRequests = 0;
     int refusedRow = -1;
     std::vector<Gtk::ColumnViewColumn*> valueColumns;
-    std::vector<std::tuple<std::string, Gtk::ColumnViewColumn*, int>> setValues;
     std::vector<DisplayedCell> displayed;
-    std::vector<std::pair<TableView*, Gtk::ColumnViewColumn*>> clickedColumns;
     std::vector<TableView*> columnMoves;
     std::vector<int> selectionChanges;
     int selectionChanging = 0;
@@ -213,14 +187,8 @@ TEST_F(SubviewTableTest, ADelegateWithoutOperationsGetsTheDefaults) {
     EXPECT_EQ(proxy->numberOfRowsInTableView(table), 0);
     EXPECT_EQ(proxy->objectValueForTableColumn(table, name, 0), std::nullopt);
     EXPECT_TRUE(proxy->selectionShouldChangeInTableView(table));
-    EXPECT_TRUE(proxy->shouldEditTableColumn(table, name, 0));
     EXPECT_TRUE(proxy->shouldSelectRow(table, 0));
-    EXPECT_TRUE(proxy->shouldSelectTableColumn(table, name));
-    EXPECT_FALSE(proxy->acceptDrop(table, {}, 0, TableViewDropOperation::on));
-    EXPECT_EQ(proxy->validateDrop(table, {}, 0, TableViewDropOperation::on), Gdk::DragAction{});
-    EXPECT_FALSE(proxy->writeRows(table, {0, 1}, {}));
     proxy->tableViewSelectionDidChange(table);
-    proxy->didClickTableColumn(table, name);
 
     proxy->reloadTableView();
     EXPECT_EQ(table->numberOfRows(), 0);
@@ -229,28 +197,17 @@ TEST_F(SubviewTableTest, ADelegateWithoutOperationsGetsTheDefaults) {
 TEST_F(SubviewTableTest, OperationsTheDelegateImplementsArePassedOn) {
     makeProxy(&files);
     files.fill({"a.mov", "b.pdf", "c.mov", "d.mov"});
-    EXPECT_TRUE(proxy->isValidDelegateForSelector<TableViewProtocol::AcceptDrop>());
-    EXPECT_FALSE(proxy->isValidDelegateForSelector<TableViewProtocol::ShouldEditTableColumn>());
+    EXPECT_TRUE(proxy->isValidDelegateForSelector<TableViewProtocol::ShouldSelectRow>());
+    EXPECT_FALSE(
+        proxy->isValidDelegateForSelector<TableViewProtocol::SelectionShouldChangeInTableView>());
 
     EXPECT_EQ(proxy->numberOfRowsInTableView(table), 4);
     EXPECT_EQ(proxy->objectValueForTableColumn(table, name, 1), "b.pdf");
     files.refusedRow = 2;
     EXPECT_FALSE(proxy->shouldSelectRow(table, 2));
     EXPECT_TRUE(proxy->shouldSelectRow(table, 1));
-    EXPECT_TRUE(proxy->acceptDrop(table, {}, 3, TableViewDropOperation::above));
-    EXPECT_FALSE(proxy->acceptDrop(table, {}, 3, TableViewDropOperation::on));
-    EXPECT_EQ(proxy->validateDrop(table, {}, 1, TableViewDropOperation::on), Gdk::DragAction::COPY);
-    EXPECT_TRUE(proxy->writeRows(table, {0, 1}, {}));
-
-    proxy->didClickTableColumn(table, name);
-    ASSERT_EQ(files.clickedColumns.size(), 1u);
-    EXPECT_EQ(files.clickedColumns[0], std::make_pair(table, name));
     proxy->tableViewSelectionIsChanging(table);
     EXPECT_EQ(files.selectionChanging, 1);
-
-    proxy->setObjectValue(table, std::string("renamed"), name, 2);
-    ASSERT_EQ(files.setValues.size(), 1u);
-    EXPECT_EQ(files.setValues[0], std::make_tuple(std::string("renamed"), name, 2));
 }
 
 TEST_F(SubviewTableTest, TheHostingColumnIsAnsweredByTheProxy) {
@@ -259,8 +216,6 @@ TEST_F(SubviewTableTest, TheHostingColumnIsAnsweredByTheProxy) {
 
     EXPECT_EQ(proxy->objectValueForTableColumn(table, status, 0), std::nullopt);
     EXPECT_TRUE(files.valueColumns.empty());
-    proxy->setObjectValue(table, std::string("x"), status, 0);
-    EXPECT_TRUE(files.setValues.empty());
 
     Gtk::Label textCell;
     proxy->willDisplayCell(table, &textCell, name, 1);

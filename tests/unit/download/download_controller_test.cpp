@@ -2,7 +2,7 @@
 #include "download/DownloadController.h"
 #include "download/DownloadDescription.h"
 #include "platform/data/PropertyList.h"
-#include "player/FrlQTMovie.h"
+#include "platform/movie/MovieAnnotations.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -217,10 +217,10 @@ TEST_F(DownloadControllerTest, AFinishedMovLessonCarriesItsCategoriesButAnMp4IsL
     controller().startDownloader();
     ASSERT_TRUE(waitFor([&] { return allRecordsConsumed() && recorder.ended == 2; }));
 
-    FrlQTMovie annotated;
-    ASSERT_TRUE(annotated.initWithFile(libraryPath(mov), nullptr));
-    EXPECT_EQ(annotated.getCommentAnnotation(), "Rhythm Slap");
-    EXPECT_EQ(annotated.getDescriptionAnnotation(), "Bass Advanced");
+    auto annotated = MovieAnnotations::open(libraryPath(mov));
+    ASSERT_TRUE(annotated);
+    EXPECT_EQ(annotated->comment(), "Rhythm Slap");
+    EXPECT_EQ(annotated->description(), "Bass Advanced");
     EXPECT_EQ(sha256OfFile(libraryPath(mp4)), sha256OfFile(movie));
 }
 
