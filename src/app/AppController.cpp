@@ -322,7 +322,7 @@ void AppController::finishStartUp() {
         return;
     }
     resumeDownloads();
-    postToMainThread([this] {
+    lifetime.post([this] {
         if (!terminating)
             restoreApplicationMode();
     });

@@ -3,6 +3,7 @@
 #include "download/DownloadProgressDelegate.h"
 #include "library/FSNodeInfo.h"
 #include "library/LibraryRoot.h"
+#include "platform/MainThread.h"
 #include "platform/net/Transfer.h"
 #include "platform/ui/ColumnBrowserDelegate.h"
 #include "platform/ui/TableViewDelegate.h"
@@ -46,8 +47,9 @@ class QTMovieView;
 class ProductChooser;
 class StatusView;
 
-// The one controller of the main window. Its operations are spread over the files of the
-// subsystems that own them; this file holds start-up, modes, menus and termination.
+// The one controller of the main window. Each concern lives in a file of its own beside this
+// header (AppControllerTransport.cpp, AppControllerLibrary.cpp ...); AppController.cpp holds
+// start-up, modes, menus and termination.
 class AppController : public DownloadProgressDelegate,
                       public LibraryRoot,
                       public ColumnBrowserDelegate,
@@ -303,4 +305,6 @@ private:
     std::map<Gtk::Button*, std::pair<std::string, std::string>> buttonPictures;
     bool terminating = false;
     bool terminated = false;
+    // Work this controller posts to the main thread is dropped once it is gone.
+    LifetimeToken lifetime;
 };

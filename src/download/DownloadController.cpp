@@ -1,6 +1,6 @@
 #include "download/DownloadController.h"
 
-#include "player/FrlQTMovie.h"
+#include "platform/movie/MovieAnnotations.h"
 
 #include "download/DownloadConstants.h"
 #include "platform/MainThread.h"
@@ -13,9 +13,6 @@
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
-
-std::unique_ptr<std::mutex> gFilePathLock;
-std::unique_ptr<std::mutex> gQuitLock;
 
 namespace {
 
@@ -47,21 +44,16 @@ void DownloadController::uninitialize() {
 
 DownloadController::DownloadController(DownloadProgressDelegate* appController)
     : _appController(appController), _episodes(std::make_unique<ThreadSafeQueue>()) {
-    gFilePathLock = std::make_unique<std::mutex>();
-    gQuitLock = std::make_unique<std::mutex>();
     _pathToPurchases = Paths::expandTilde(FrlpurchasesFolder);
     _pathToDownloads = _pathToPurchases + "/" + FrldownloadsFolder;
 }
 
 DownloadController::~DownloadController() {
-    *_alive = false;
     if (_hasDownloadThread)
         requestStop();
     if (_downloadThread.joinable())
         _downloadThread.join();
     _episodes.reset();
-    gQuitLock.reset();
-    gFilePathLock.reset();
 }
 
 // Paths
@@ -90,19 +82,19 @@ std::string DownloadController::fullPathToDownload(const EpisodeRecord& record) 
 }
 
 std::optional<std::string> DownloadController::fullPathToFile() const {
-    std::lock_guard<std::mutex> held(*gFilePathLock);
+    std::lock_guard<std::mutex> held(gFilePathLock);
     return _fullPathToFile;
 }
 
 void DownloadController::setFullPathToFile(std::optional<std::string> path) {
-    std::lock_guard<std::mutex> held(*gFilePathLock);
+    std::lock_guard<std::mutex> held(gFilePathLock);
     _fullPathToFile = std::move(path);
 }
 
 // Status queries
 
 bool DownloadController::fileIsDownloading(const std::string& path) const {
-    std::lock_guard<std::mutex> held(*gFilePathLock);
+    std::lock_guard<std::mutex> held(gFilePathLock);
     return _fullPathToFile && strcasecmp(_fullPathToFile->c_str(), path.c_str()) == 0;
 }
 
@@ -125,7 +117,7 @@ void DownloadController::startDownloader() {
 }
 
 bool DownloadController::shouldQuitDownloads() const {
-    std::lock_guard<std::mutex> held(*gQuitLock);
+    std::lock_guard<std::mutex> held(gQuitLock);
     return _shouldQuitDownloads;
 }
 
@@ -133,7 +125,7 @@ void DownloadController::downloadThread() {
     {
         RunLoop runLoop;
         {
-            std::lock_guard<std::mutex> held(*gQuitLock);
+            std::lock_guard<std::mutex> held(gQuitLock);
             _runLoop = &runLoop;
         }
         for (;;) {
@@ -198,7 +190,7 @@ void DownloadController::pauseItem(const std::string& recordPath, const std::str
 
 void DownloadController::endWorker() {
     _episodes->cleanQueue();
-    std::lock_guard<std::mutex> held(*gQuitLock);
+    std::lock_guard<std::mutex> held(gQuitLock);
     _shouldQuitDownloads = false;
     _runLoop = nullptr;
 }
@@ -264,33 +256,35 @@ void DownloadController::downloadDidFinish(Transfer&) {
 }
 
 void DownloadController::annotateMovie(const std::string& path) const {
-    FrlQTMovie movie;
-    if (!_currentEpisode || !movie.initWithFile(path, nullptr))
+    if (!_currentEpisode)
         return;
-    movie.setCommentAnnotation(_currentEpisode->commentAnnotation());
-    if (movie.setDescriptionAnnotation(_currentEpisode->descriptionAnnotation()))
-        movie.updateMovieFile();
+    std::unique_ptr<MovieAnnotations> movie = MovieAnnotations::open(path);
+    if (!movie)
+        return;
+    movie->setComment(_currentEpisode->commentAnnotation());
+    if (movie->setDescription(_currentEpisode->descriptionAnnotation()))
+        movie->save();
 }
 
 // Notifications
 
 void DownloadController::postStartDownloadProgress(const std::string& path) {
-    postToMainThread([alive = _alive, target = _appController, path] {
-        if (*alive && target)
+    _lifetime.post([target = _appController, path] {
+        if (target)
             target->startDownloadProgress(path);
     });
 }
 
 void DownloadController::postUpdateDownloadProgress(double percent) {
-    postToMainThread([alive = _alive, target = _appController, percent] {
-        if (*alive && target)
+    _lifetime.post([target = _appController, percent] {
+        if (target)
             target->updateDownloadProgress(percent);
     });
 }
 
 void DownloadController::postEndDownloadProgress() {
-    postToMainThread([alive = _alive, target = _appController] {
-        if (*alive && target)
+    _lifetime.post([target = _appController] {
+        if (target)
             target->endDownloadProgress();
     });
 }

@@ -3,6 +3,7 @@
 #include "download/DownloadProgressDelegate.h"
 #include "download/EpisodeRecord.h"
 #include "download/ThreadSafeQueue.h"
+#include "platform/MainThread.h"
 #include "platform/net/Transfer.h"
 
 #include <atomic>
@@ -15,11 +16,6 @@
 #include <thread>
 
 class RunLoop;
-
-// Guards _fullPathToFile.
-extern std::unique_ptr<std::mutex> gFilePathLock;
-// Guards _shouldQuitDownloads and _runLoop. Taken before gLock when both are needed, never after.
-extern std::unique_ptr<std::mutex> gQuitLock;
 
 // The download engine of the store library: a worker thread takes queued record files one at a
 // time and downloads each lesson straight into its place under the Purchases folder; pausing
@@ -117,7 +113,12 @@ private:
     bool _shouldQuitDownloads = false;
     std::atomic<bool> _hasDownloadThread{false};
 
+    // Guards _fullPathToFile.
+    mutable std::mutex gFilePathLock;
+    // Guards _shouldQuitDownloads and _runLoop. Taken before the queue's lock when both are
+    // needed, never after.
+    mutable std::mutex gQuitLock;
     std::thread _downloadThread;
-    // Cleared when the controller goes, so notifications still queued then are dropped.
-    std::shared_ptr<bool> _alive = std::make_shared<bool>(true);
+    // Notifications still queued when the controller goes are dropped.
+    LifetimeToken _lifetime;
 };

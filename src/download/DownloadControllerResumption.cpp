@@ -103,7 +103,7 @@ void DownloadController::resumeDownloadsIfNeeded() {
 }
 
 void DownloadController::requestStop() {
-    std::lock_guard<std::mutex> held(*gQuitLock);
+    std::lock_guard<std::mutex> held(gQuitLock);
     _shouldQuitDownloads = true;
     if (_runLoop)
         _runLoop->stop();

@@ -1,43 +1,21 @@
 #include "download/ThreadSafeQueue.h"
 
-#include <atomic>
-
-std::unique_ptr<ConditionLock> gLock;
-
-namespace {
-
-// condition() reads without the lock, so the value it reads is mirrored in an atomic.
-std::atomic<int> publishedCondition{0};
-
-void unlockWithCondition(std::unique_lock<std::mutex>& held, int condition) {
-    gLock->condition = condition;
+void ThreadSafeQueue::unlockWithCondition(std::unique_lock<std::mutex>& held, int condition) {
+    gLock.condition = condition;
     publishedCondition = condition;
     held.unlock();
-    gLock->changed.notify_all();
-}
-
-} // namespace
-
-ThreadSafeQueue::ThreadSafeQueue() {
-    if (!gLock) {
-        gLock = std::make_unique<ConditionLock>(0);
-        publishedCondition = 0;
-    }
-}
-
-ThreadSafeQueue::~ThreadSafeQueue() {
-    gLock.reset();
+    gLock.changed.notify_all();
 }
 
 void ThreadSafeQueue::enqueue(std::string item) {
-    std::unique_lock<std::mutex> held(gLock->mutex);
+    std::unique_lock<std::mutex> held(gLock.mutex);
     elements.push_back(std::move(item));
     unlockWithCondition(held, 1);
 }
 
 std::string ThreadSafeQueue::dequeue() {
-    std::unique_lock<std::mutex> held(gLock->mutex);
-    gLock->changed.wait(held, [] { return gLock->condition == 1; });
+    std::unique_lock<std::mutex> held(gLock.mutex);
+    gLock.changed.wait(held, [this] { return gLock.condition == 1; });
     std::string head = std::move(elements.front());
     elements.pop_front();
     unlockWithCondition(held, elements.empty() ? 0 : 1);
@@ -45,11 +23,11 @@ std::string ThreadSafeQueue::dequeue() {
 }
 
 std::optional<std::string> ThreadSafeQueue::tryDequeue() {
-    std::unique_lock<std::mutex> held(gLock->mutex, std::try_to_lock);
+    std::unique_lock<std::mutex> held(gLock.mutex, std::try_to_lock);
     if (!held.owns_lock())
         return std::nullopt;
     std::optional<std::string> head;
-    if (gLock->condition == 1) {
+    if (gLock.condition == 1) {
         head = std::move(elements.front());
         elements.pop_front();
     }
@@ -58,8 +36,8 @@ std::optional<std::string> ThreadSafeQueue::tryDequeue() {
 }
 
 bool ThreadSafeQueue::hasData() {
-    std::unique_lock<std::mutex> held(gLock->mutex, std::try_to_lock);
-    return held.owns_lock() && gLock->condition == 1;
+    std::unique_lock<std::mutex> held(gLock.mutex, std::try_to_lock);
+    return held.owns_lock() && gLock.condition == 1;
 }
 
 int ThreadSafeQueue::condition() const {
@@ -67,7 +45,7 @@ int ThreadSafeQueue::condition() const {
 }
 
 void ThreadSafeQueue::cleanQueue() {
-    std::unique_lock<std::mutex> held(gLock->mutex);
+    std::unique_lock<std::mutex> held(gLock.mutex);
     elements.clear();
     unlockWithCondition(held, 0);
 }

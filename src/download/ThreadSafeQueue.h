@@ -1,8 +1,8 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -15,16 +15,11 @@ struct ConditionLock {
     int condition;
 };
 
-// The process-wide lock of the episode queue. Condition 0: the queue is empty; 1: it holds items.
-extern std::unique_ptr<ConditionLock> gLock;
-
 // First-in, first-out hand-over of strings from any number of producers to one consumer that
-// sleeps in dequeue() until there is work. One queue exists at a time: the first one constructed
-// creates gLock and destroying a queue destroys it.
+// sleeps in dequeue() until there is work.
 class ThreadSafeQueue {
 public:
-    ThreadSafeQueue();
-    ~ThreadSafeQueue();
+    ThreadSafeQueue() = default;
     ThreadSafeQueue(const ThreadSafeQueue&) = delete;
     ThreadSafeQueue& operator=(const ThreadSafeQueue&) = delete;
 
@@ -40,5 +35,14 @@ public:
     void cleanQueue();
 
 private:
+    // Tests hold the lock from another thread to check that the non-waiting calls never wait.
+    friend struct ThreadSafeQueueProbe;
+
+    void unlockWithCondition(std::unique_lock<std::mutex>& held, int condition);
+
+    // The queue's lock. Condition 0: the queue is empty; 1: it holds items.
+    ConditionLock gLock{0};
+    // condition() reads without the lock, so the value it reads is mirrored here.
+    std::atomic<int> publishedCondition{0};
     std::deque<std::string> elements;
 };

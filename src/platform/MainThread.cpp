@@ -3,21 +3,35 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <glib.h>
+#include <mutex>
 #include <thread>
 
 namespace {
 
 std::atomic<std::thread::id> mainThreadId{std::this_thread::get_id()};
 
-gboolean runPosted(gpointer data) {
-    auto* work = static_cast<std::function<void()>*>(data);
-    (*work)();
-    return G_SOURCE_REMOVE;
-}
+// Work waiting for the main thread, and whether a dispatch of it is already scheduled.
+std::mutex postedLock;
+std::deque<std::function<void()>> posted;
+bool dispatchScheduled = false;
 
-void deletePosted(gpointer data) {
-    delete static_cast<std::function<void()>*>(data);
+// Runs what was queued when it started; work posted meanwhile waits for the next turn of the
+// loop, so a busy poster never starves the rest of the main loop.
+gboolean runPosted(gpointer) {
+    std::deque<std::function<void()>> batch;
+    {
+        std::lock_guard held(postedLock);
+        batch.swap(posted);
+    }
+    for (auto& work : batch)
+        work();
+    std::lock_guard held(postedLock);
+    if (!posted.empty())
+        return G_SOURCE_CONTINUE;
+    dispatchScheduled = false;
+    return G_SOURCE_REMOVE;
 }
 
 } // namespace
@@ -38,10 +52,23 @@ void MainThread::assertCurrent(const char* where) {
 }
 
 void postToMainThread(std::function<void()> work) {
+    {
+        std::lock_guard held(postedLock);
+        posted.push_back(std::move(work));
+        if (dispatchScheduled)
+            return;
+        dispatchScheduled = true;
+    }
     GSource* source = g_idle_source_new();
     g_source_set_priority(source, G_PRIORITY_DEFAULT);
-    g_source_set_callback(source, runPosted, new std::function<void()>(std::move(work)),
-                          deletePosted);
+    g_source_set_callback(source, runPosted, nullptr, nullptr);
     g_source_attach(source, g_main_context_default());
     g_source_unref(source);
+}
+
+void LifetimeToken::post(std::function<void()> work) const {
+    postToMainThread([alive = alive, work = std::move(work)] {
+        if (*alive)
+            work();
+    });
 }

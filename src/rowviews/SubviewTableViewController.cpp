@@ -91,15 +91,6 @@ SubviewTableViewController::objectValueForTableColumn(TableView* tableView,
                     : std::nullopt;
 }
 
-void SubviewTableViewController::setObjectValue(TableView* tableView,
-                                                const std::optional<std::string>& object,
-                                                Gtk::ColumnViewColumn* tableColumn, int row) {
-    if (isHostingColumn(tableColumn))
-        return;
-    if (auto* delegate = delegateFor<TableViewProtocol::SetObjectValue>())
-        delegate->setObjectValue(tableView, object, tableColumn, row);
-}
-
 void SubviewTableViewController::willDisplayCell(TableView* tableView, Gtk::Widget* cell,
                                                  Gtk::ColumnViewColumn* tableColumn, int row) {
     if (!isHostingColumn(tableColumn)) {
@@ -118,72 +109,14 @@ bool SubviewTableViewController::selectionShouldChangeInTableView(TableView* tab
     return delegate ? delegate->selectionShouldChangeInTableView(tableView) : true;
 }
 
-bool SubviewTableViewController::shouldEditTableColumn(TableView* tableView,
-                                                       Gtk::ColumnViewColumn* tableColumn,
-                                                       int row) {
-    auto* delegate = delegateFor<TableViewProtocol::ShouldEditTableColumn>();
-    return delegate ? delegate->shouldEditTableColumn(tableView, tableColumn, row) : true;
-}
-
 bool SubviewTableViewController::shouldSelectRow(TableView* tableView, int row) {
     auto* delegate = delegateFor<TableViewProtocol::ShouldSelectRow>();
     return delegate ? delegate->shouldSelectRow(tableView, row) : true;
 }
 
-bool SubviewTableViewController::shouldSelectTableColumn(TableView* tableView,
-                                                         Gtk::ColumnViewColumn* tableColumn) {
-    auto* delegate = delegateFor<TableViewProtocol::ShouldSelectTableColumn>();
-    return delegate ? delegate->shouldSelectTableColumn(tableView, tableColumn) : true;
-}
-
-bool SubviewTableViewController::acceptDrop(TableView* tableView,
-                                            const Glib::RefPtr<Gdk::Drop>& info, int row,
-                                            TableViewDropOperation dropOperation) {
-    auto* delegate = delegateFor<TableViewProtocol::AcceptDrop>();
-    return delegate ? delegate->acceptDrop(tableView, info, row, dropOperation) : false;
-}
-
-Gdk::DragAction
-SubviewTableViewController::validateDrop(TableView* tableView, const Glib::RefPtr<Gdk::Drop>& info,
-                                         int proposedRow,
-                                         TableViewDropOperation proposedDropOperation) {
-    auto* delegate = delegateFor<TableViewProtocol::ValidateDrop>();
-    return delegate ? delegate->validateDrop(tableView, info, proposedRow, proposedDropOperation)
-                    : Gdk::DragAction{};
-}
-
-bool SubviewTableViewController::writeRows(TableView* tableView, const std::vector<int>& rows,
-                                           const Glib::RefPtr<Gdk::Clipboard>& pasteboard) {
-    auto* delegate = delegateFor<TableViewProtocol::WriteRows>();
-    return delegate ? delegate->writeRows(tableView, rows, pasteboard) : false;
-}
-
-void SubviewTableViewController::didClickTableColumn(TableView* tableView,
-                                                     Gtk::ColumnViewColumn* tableColumn) {
-    if (auto* delegate = delegateFor<TableViewProtocol::DidClickTableColumn>())
-        delegate->didClickTableColumn(tableView, tableColumn);
-}
-
-void SubviewTableViewController::didDragTableColumn(TableView* tableView,
-                                                    Gtk::ColumnViewColumn* tableColumn) {
-    if (auto* delegate = delegateFor<TableViewProtocol::DidDragTableColumn>())
-        delegate->didDragTableColumn(tableView, tableColumn);
-}
-
-void SubviewTableViewController::mouseDownInHeaderOfTableColumn(
-    TableView* tableView, Gtk::ColumnViewColumn* tableColumn) {
-    if (auto* delegate = delegateFor<TableViewProtocol::MouseDownInHeaderOfTableColumn>())
-        delegate->mouseDownInHeaderOfTableColumn(tableView, tableColumn);
-}
-
 void SubviewTableViewController::tableViewColumnDidMove(TableView* notification) {
     if (auto* delegate = delegateFor<TableViewProtocol::TableViewColumnDidMove>())
         delegate->tableViewColumnDidMove(notification);
-}
-
-void SubviewTableViewController::tableViewColumnDidResize(TableView* notification) {
-    if (auto* delegate = delegateFor<TableViewProtocol::TableViewColumnDidResize>())
-        delegate->tableViewColumnDidResize(notification);
 }
 
 void SubviewTableViewController::tableViewSelectionDidChange(TableView* notification) {

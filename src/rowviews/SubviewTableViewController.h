@@ -11,20 +11,10 @@
 // other call on to its own delegate when the delegate implements it, else answers the default.
 class SubviewTableViewController : public TableViewProtocol::NumberOfRowsInTableView,
                                    public TableViewProtocol::ObjectValueForTableColumn,
-                                   public TableViewProtocol::SetObjectValue,
                                    public TableViewProtocol::WillDisplayCell,
                                    public TableViewProtocol::SelectionShouldChangeInTableView,
-                                   public TableViewProtocol::ShouldEditTableColumn,
                                    public TableViewProtocol::ShouldSelectRow,
-                                   public TableViewProtocol::ShouldSelectTableColumn,
-                                   public TableViewProtocol::AcceptDrop,
-                                   public TableViewProtocol::ValidateDrop,
-                                   public TableViewProtocol::WriteRows,
-                                   public TableViewProtocol::DidClickTableColumn,
-                                   public TableViewProtocol::DidDragTableColumn,
-                                   public TableViewProtocol::MouseDownInHeaderOfTableColumn,
                                    public TableViewProtocol::TableViewColumnDidMove,
-                                   public TableViewProtocol::TableViewColumnDidResize,
                                    public TableViewProtocol::TableViewSelectionDidChange,
                                    public TableViewProtocol::TableViewSelectionIsChanging {
 public:
@@ -54,28 +44,11 @@ public:
     std::optional<std::string> objectValueForTableColumn(TableView* tableView,
                                                          Gtk::ColumnViewColumn* tableColumn,
                                                          int row) override;
-    void setObjectValue(TableView* tableView, const std::optional<std::string>& object,
-                        Gtk::ColumnViewColumn* tableColumn, int row) override;
     void willDisplayCell(TableView* tableView, Gtk::Widget* cell,
                          Gtk::ColumnViewColumn* tableColumn, int row) override;
     bool selectionShouldChangeInTableView(TableView* tableView) override;
-    bool shouldEditTableColumn(TableView* tableView, Gtk::ColumnViewColumn* tableColumn,
-                               int row) override;
     bool shouldSelectRow(TableView* tableView, int row) override;
-    bool shouldSelectTableColumn(TableView* tableView, Gtk::ColumnViewColumn* tableColumn) override;
-    bool acceptDrop(TableView* tableView, const Glib::RefPtr<Gdk::Drop>& info, int row,
-                    TableViewDropOperation dropOperation) override;
-    Gdk::DragAction validateDrop(TableView* tableView, const Glib::RefPtr<Gdk::Drop>& info,
-                                 int proposedRow,
-                                 TableViewDropOperation proposedDropOperation) override;
-    bool writeRows(TableView* tableView, const std::vector<int>& rows,
-                   const Glib::RefPtr<Gdk::Clipboard>& pasteboard) override;
-    void didClickTableColumn(TableView* tableView, Gtk::ColumnViewColumn* tableColumn) override;
-    void didDragTableColumn(TableView* tableView, Gtk::ColumnViewColumn* tableColumn) override;
-    void mouseDownInHeaderOfTableColumn(TableView* tableView,
-                                        Gtk::ColumnViewColumn* tableColumn) override;
     void tableViewColumnDidMove(TableView* notification) override;
-    void tableViewColumnDidResize(TableView* notification) override;
     void tableViewSelectionDidChange(TableView* notification) override;
     void tableViewSelectionIsChanging(TableView* notification) override;
 

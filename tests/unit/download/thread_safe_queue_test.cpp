@@ -5,6 +5,10 @@
 #include <thread>
 #include <vector>
 
+struct ThreadSafeQueueProbe {
+    static std::mutex& lock(ThreadSafeQueue& queue) { return queue.gLock.mutex; }
+};
+
 using namespace std::chrono_literals;
 
 TEST(ThreadSafeQueueTest, ItemsLeaveInOrderAndTheConditionSaysWhetherAnyAreLeft) {
@@ -26,6 +30,21 @@ TEST(ThreadSafeQueueTest, ItemsLeaveInOrderAndTheConditionSaysWhetherAnyAreLeft)
     queue.cleanQueue();
     EXPECT_EQ(queue.condition(), 0);
     EXPECT_FALSE(queue.tryDequeue().has_value());
+
+    // While another thread holds the lock the non-waiting calls answer at once.
+    queue.enqueue("held");
+    std::promise<void> locked, release;
+    std::thread holder([&] {
+        std::lock_guard<std::mutex> held(ThreadSafeQueueProbe::lock(queue));
+        locked.set_value();
+        release.get_future().wait();
+    });
+    locked.get_future().wait();
+    EXPECT_FALSE(queue.hasData());
+    EXPECT_FALSE(queue.tryDequeue().has_value());
+    release.set_value();
+    holder.join();
+    EXPECT_TRUE(queue.hasData());
 }
 
 TEST(ThreadSafeQueueTest, DequeueSleepsUntilAnotherThreadEnqueues) {

@@ -102,7 +102,7 @@ void AppController::decideDestinationWithSuggestedFilename(Transfer& download, c
 void AppController::downloadDidFinish(Transfer& download) {
     // The transfer is let go once its own callback has returned.
     Transfer* finished = &download;
-    postToMainThread([this, finished] {
+    lifetime.post([this, finished] {
         if (downloader.get() == finished)
             downloader.reset();
     });
