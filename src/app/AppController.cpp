@@ -305,6 +305,7 @@ void AppController::setUpControls() {
     iPodButton->set_sensitive(false);
     if (!isTigerOrLater)
         searchField->set_sensitive(false);
+    configureSearchField();
     // The layout's pictures: the buttons' looks before any movie is loaded.
     setButtonPictures(playButton, "play_active", "play_press");
     setButtonPictures(reverseButton, "rewind_off", "rewind_offpress");

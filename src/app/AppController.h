@@ -8,6 +8,7 @@
 #include "platform/ui/ColumnBrowserDelegate.h"
 #include "platform/ui/TableViewDelegate.h"
 #include "rowviews/SubviewTableViewControllerDataSourceProtocol.h"
+#include "search/LibraryQuery.h"
 
 #include <cstdint>
 #include <giomm/menu.h>
@@ -282,6 +283,18 @@ public:
     // Download hand-off.
     std::unique_ptr<Transfer> downloader;
     std::string outputPath;
+
+    // Library search.
+    void configureSearchField();
+    void search(Gtk::SearchEntry* sender);
+    void updateData(LibraryQuery* notification);
+    void queryDone(LibraryQuery* notification);
+    // Escape, or a cleared search field, brings back the files of the browsed folder.
+    void endSearch();
+    std::unique_ptr<SearchWorker> searchWorker = std::make_unique<SearchWorker>();
+    std::unique_ptr<LibraryQuery> query;
+    // The text last searched for, so that the pause after typing does not search it again.
+    std::string lastSearchText;
 
 private:
     void loadLayout();

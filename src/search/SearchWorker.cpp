@@ -40,7 +40,8 @@ void SearchWorker::prepare(const std::string& root) {
         std::lock_guard guard(lock);
         if (pending)
             return;
-        pending = Request{root, {}};
+        pending.emplace();
+        pending->root = root;
     }
     wake.notify_all();
 }

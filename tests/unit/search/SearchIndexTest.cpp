@@ -46,7 +46,9 @@ protected:
     }
 
     void makePdf(const std::string& name, const char* text) {
-        cairo_surface_t* surface = cairo_pdf_surface_create((library + "/" + name).c_str(), 300, 200);
+        fs::create_directories(fs::path(library + "/" + name).parent_path());
+        cairo_surface_t* surface =
+            cairo_pdf_surface_create((library + "/" + name).c_str(), 300, 200);
         cairo_t* cr = cairo_create(surface);
         cairo_move_to(cr, 20, 100);
         cairo_show_text(cr, text);
@@ -55,7 +57,9 @@ protected:
     }
 
     void makeMovie(const std::string& name) {
-        std::string path = MovieMedia::copy(MovieMedia::lesson({.seconds = 0.5}), library, name);
+        fs::path target = library + "/" + name;
+        std::string path = MovieMedia::copy(MovieMedia::lesson({.seconds = 0.5}),
+                                            target.parent_path(), target.filename());
         auto movie = MovieAnnotations::open(path);
         ASSERT_TRUE(movie);
         movie->setArtist("Theo Vance");
@@ -106,8 +110,9 @@ TEST_F(SearchIndexTest, WordsAreFoundInNamesAnnotationsNotesAndSheets) {
         {"Don't", {"Notes/Don't Stop.txt"}},
         {"\"hi\" AND", {"Notes/Don't Stop.txt"}},
         {"NEAR *", {"Notes/Don't Stop.txt"}},
-        {"lesson", {"Numbers/lesson 1.txt", "Numbers/Lesson 2.txt", "Numbers/lesson 10.txt",
-                    "Movies/Slap Lesson.mov"}},
+        {"lesson",
+         {"Numbers/lesson 1.txt", "Numbers/Lesson 2.txt", "Numbers/lesson 10.txt",
+          "Movies/Slap Lesson.mov"}},
         {"outside", {}},
         {"numbers", {"Numbers"}}, // folders are hits too; the window leaves them out
     };
@@ -158,14 +163,16 @@ TEST_F(SearchIndexTest, ADamagedOrUnusableIndexIsBuiltAgain) {
     const std::vector<std::pair<const char*, std::function<void()>>> damages = {
         {"garbage", [&] { writeFile(file, std::string(8192, 'x')); }},
         {"truncated", [&] { fs::resize_file(file, fs::file_size(file) / 2); }},
-        {"foreign", [&] {
+        {"foreign",
+         [&] {
              fs::remove(file);
              sqlite3* other = nullptr;
              sqlite3_open(file.c_str(), &other);
              sqlite3_exec(other, "CREATE TABLE t(x)", nullptr, nullptr, nullptr);
              sqlite3_close(other);
          }},
-        {"cache is a file", [&] {
+        {"cache is a file",
+         [&] {
              fs::remove_all(home() + "/.cache");
              writeFile(home() + "/.cache", "");
          }},
