@@ -40,15 +40,12 @@ private:
 
 // Appends up to `limit` bytes in all from the descriptor; answers false on a read error.
 bool readInto(int fd, std::string& bytes, std::size_t limit) {
+    char buffer[65536];
     while (bytes.size() < limit) {
-        std::size_t offset = bytes.size();
-        bytes.resize(std::min(limit, offset + 65536));
-        ssize_t count = ::read(fd, bytes.data() + offset, bytes.size() - offset);
-        if (count <= 0) {
-            bytes.resize(offset);
+        ssize_t count = ::read(fd, buffer, std::min(sizeof buffer, limit - bytes.size()));
+        if (count <= 0)
             return count == 0;
-        }
-        bytes.resize(offset + static_cast<std::size_t>(count));
+        bytes.append(buffer, static_cast<std::size_t>(count));
     }
     return true;
 }
@@ -77,9 +74,15 @@ void quietPdfErrors() {
     });
 }
 
+// By the name when that is certain, else by the first bytes too.
 std::string contentType(const std::string& path, const std::string& head) {
-    gchar* type = g_content_type_guess(path.c_str(), reinterpret_cast<const guchar*>(head.data()),
-                                       head.size(), nullptr);
+    gboolean uncertain = TRUE;
+    gchar* type = g_content_type_guess(path.c_str(), nullptr, 0, &uncertain);
+    if (uncertain) {
+        g_free(type);
+        type = g_content_type_guess(path.c_str(), reinterpret_cast<const guchar*>(head.data()),
+                                    head.size(), nullptr);
+    }
     std::string result = type ? type : "";
     g_free(type);
     return result;

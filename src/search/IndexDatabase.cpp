@@ -90,7 +90,8 @@ bool IndexDatabase::prepareSchema() {
             !execute(("PRAGMA user_version = " + std::to_string(schemaVersion)).c_str()))
             return false;
     }
-    if (!execute("PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL"))
+    if (!execute("PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL; "
+                 "PRAGMA cache_size = -32000"))
         return false;
     childrenOf = {db, "SELECT path, id, size, modified, folder FROM files WHERE parent = ?1"};
     insertFile = {db, "INSERT INTO files(path, parent, size, modified, folder, name) "

@@ -228,7 +228,8 @@ bool LibraryIndex::search(const std::string& expression, const CancelCheck& isCa
         g_free(folded);
     }
     std::sort(keys.begin(), keys.end(), [&](const auto& a, const auto& b) {
-        return a.first != b.first ? a.first < b.first : hits[a.second].path < hits[b.second].path;
+        int order = a.first.compare(b.first);
+        return order != 0 ? order < 0 : hits[a.second].path < hits[b.second].path;
     });
     paths.clear();
     for (const auto& key : keys)

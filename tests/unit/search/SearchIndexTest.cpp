@@ -108,7 +108,7 @@ TEST_F(SearchIndexTest, WordsAreFoundInNamesAnnotationsNotesAndSheets) {
         {"hotel", {"Notes/utf16.txt"}},
         {"broken", {"Odd/\xFF broken name.txt"}},
         {"Don't", {"Notes/Don't Stop.txt"}},
-        {"\"hi\" AND", {"Notes/Don't Stop.txt"}},
+        {"say \"hi AND", {"Notes/Don't Stop.txt"}},
         {"NEAR *", {"Notes/Don't Stop.txt"}},
         {"lesson",
          {"Numbers/lesson 1.txt", "Numbers/Lesson 2.txt", "Numbers/lesson 10.txt",
