@@ -86,10 +86,6 @@ void LibraryIndex::open() {
     watch = std::make_unique<DirectoryWatch>(rootFolder);
 }
 
-bool LibraryIndex::failed() const {
-    return !database || database->failed();
-}
-
 void LibraryIndex::rebuild() {
     database.reset();
     IndexDatabase::remove(databaseFile(rootFolder));

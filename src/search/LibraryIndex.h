@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // The index of one library folder and what keeps it current. The first refresh walks the whole
@@ -28,8 +29,7 @@ public:
     explicit LibraryIndex(const std::string& root);
 
     const std::string& root() const { return rootFolder; }
-    // The stored index failed; rebuild() starts afresh.
-    bool failed() const;
+    // Throws the stored index away and starts afresh.
     void rebuild();
 
     // Brings the index up to date with the files. `progress` runs every so often during a long

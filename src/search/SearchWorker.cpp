@@ -80,12 +80,12 @@ void SearchWorker::deliver(const Request& request, std::function<void()> work) {
 void SearchWorker::perform(const Request& request) {
     if (!index || index->root() != LibraryIndex::normalizedRoot(request.root))
         index = std::make_unique<LibraryIndex>(request.root);
-    for (int tries = 0; tries < 2; ++tries) {
-        if (attempt(request) || isCancelled(request))
-            return;
-        g_message("library index: rebuilding the index of %s", index->root().c_str());
-        index->rebuild();
-    }
+    if (attempt(request) || isCancelled(request))
+        return;
+    g_message("library index: rebuilding the index of %s", index->root().c_str());
+    index->rebuild();
+    if (attempt(request) || isCancelled(request))
+        return;
     if (!request.expression.empty())
         deliver(request, [finish = request.finish] { finish({}); });
 }

@@ -99,6 +99,11 @@ TEST_F(SearchWindowTest, ANewerSearchWinsAndClearingTheFieldShowsTheBrowsedFolde
     EXPECT_EQ(app->fsBrowser->path(), "/Bass/Walking Lines");
     EXPECT_EQ(rows(), (std::vector<std::string>{"01 Walking Bass.mov", "Notes.txt"}));
 
+    type("drills");
+    g_signal_emit_by_name(app->searchField->gobj(), "stop-search"); // Escape
+    EXPECT_EQ(std::string(app->searchField->get_text()), "");
+    EXPECT_EQ(rows(), (std::vector<std::string>{"01 Walking Bass.mov", "Notes.txt"}));
+
     app->resultsView->grab_focus();
     app->application->activate_action("find");
     ASSERT_NE(app->window()->get_focus(), nullptr);
