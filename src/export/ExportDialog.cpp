@@ -11,6 +11,7 @@
 #include <gtkmm/builder.h>
 #include <gtkmm/button.h>
 #include <gtkmm/checkbutton.h>
+#include <gtkmm/dialog.h>
 #include <gtkmm/dropdown.h>
 #include <gtkmm/entry.h>
 #include <gtkmm/eventcontrollerkey.h>
@@ -31,7 +32,7 @@ std::string displayName(const std::string& path) {
     return text;
 }
 
-std::string quoted(const std::string& path) {
+std::string inQuotes(const std::string& path) {
     return "“" + displayName(path) + "”";
 }
 
@@ -55,7 +56,7 @@ ExportDialog::ExportDialog(Gtk::Window* parent, std::string source, int width, i
         return;
     addFormatButtons();
     connectControls();
-    window->set_title("Export " + quoted(sourcePath));
+    window->set_title("Export " + inQuotes(sourcePath));
     setFolder(folder);
     settingsChanged();
 }
@@ -235,8 +236,8 @@ void ExportDialog::exportMovie() {
         begin();
         return;
     }
-    AlertRequest request{"Replace " + quoted(name) + "?",
-                         "A file with that name already exists in " + quoted(folder) +
+    AlertRequest request{"Replace " + inQuotes(name) + "?",
+                         "A file with that name already exists in " + inQuotes(folder) +
                              ". It is replaced once the export has finished.",
                          {"Replace", "Cancel"},
                          {},
@@ -311,7 +312,8 @@ void ExportDialog::exportDidEnd(ExportResult result, const std::string& detail) 
     progressBar->set_visible(true);
     progressBar->set_fraction(1);
     progressBar->set_text("100 %");
-    showStatus("Saved " + quoted(detail) + " in " + quoted(fs::path(detail).parent_path()) + ".",
+    showStatus("Saved " + inQuotes(detail) + " in " + inQuotes(fs::path(detail).parent_path()) +
+                   ".",
                false);
     cancelButton->set_label("Close");
 }

@@ -34,7 +34,6 @@ double secondsLeft(double fraction, Clock::duration elapsed) {
 MovieExporter::MovieExporter(MovieExportDelegate* target) : delegate(target) {}
 
 MovieExporter::~MovieExporter() {
-    *alive = false;
     cancel();
     if (worker.joinable())
         worker.join();
@@ -126,8 +125,8 @@ void MovieExporter::report(const Outcome& outcome) {
 }
 
 void MovieExporter::post(std::function<void(MovieExportDelegate*)> call) {
-    postToMainThread([alive = alive, target = delegate, call = std::move(call)] {
-        if (*alive && target)
+    lifetime.post([target = delegate, call = std::move(call)] {
+        if (target)
             call(target);
     });
 }

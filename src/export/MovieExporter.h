@@ -2,6 +2,7 @@
 
 #include "export/ExportSettings.h"
 #include "export/MovieExportDelegate.h"
+#include "platform/MainThread.h"
 
 #include <atomic>
 #include <functional>
@@ -43,5 +44,5 @@ private:
     MovieExportDelegate* delegate;
     std::thread worker;
     std::atomic<bool> cancelRequested{false};
-    std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+    LifetimeToken lifetime;
 };

@@ -44,10 +44,11 @@ Probe probe(const std::string& path) {
 // The strongest frequency of one second of the sound from its middle, to a tenth of a hertz.
 double dominantFrequency(const std::string& path, double middle) {
     constexpr int rate = 8000;
-    std::string samples;
-    MovieMedia::run({"ffmpeg", "-v", "error", "-ss", std::to_string(middle - 0.5), "-i", path, "-t",
-                     "1", "-ac", "1", "-ar", std::to_string(rate), "-f", "s16le", "-"},
-                    &samples);
+    std::string raw = path + ".raw";
+    MovieMedia::run({"ffmpeg", "-v", "error", "-y", "-ss", std::to_string(middle - 0.5), "-i", path,
+                     "-t", "1", "-ac", "1", "-ar", std::to_string(rate), "-f", "s16le", raw});
+    std::string samples = MovieMedia::readFile(raw);
+    fs::remove(raw);
     auto power = [&](double frequency) {
         double w = 2 * std::numbers::pi * frequency / rate, s1 = 0, s2 = 0;
         for (std::size_t i = 0; i + 1 < samples.size(); i += 2) {
