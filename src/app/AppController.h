@@ -296,6 +296,8 @@ public:
     void callAddToiTunes(const std::string& handler, const std::string& withFileName);
     bool selectionHasAlbum() const;
     void connectCompanionControls();
+    // A finished export into the listed folder appears in the file list.
+    void showExportedFile(const std::string& path);
     // Create, iPod and Album follow the file list's selection.
     void enableCompanionControls();
     Gtk::Button* albumButton = nullptr;

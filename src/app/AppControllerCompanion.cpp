@@ -233,7 +233,24 @@ void AppController::exportFile(Gtk::Widget*) {
     QTMovieSize size = movie.naturalSize();
     exportDialog = std::make_unique<ExportDialog>(
         mainWindow.get(), path, static_cast<int>(size.width), static_cast<int>(size.height));
+    exportDialog->signalExported().connect(
+        [this](const std::string& exported) { showExportedFile(exported); });
     exportDialog->present();
+}
+
+void AppController::showExportedFile(const std::string& path) {
+    std::string selection = getCurrentSelectionPath();
+    namespace fs = std::filesystem;
+    if (appMode != browseMode || selection.empty() ||
+        fs::path(path).parent_path() != fs::path(selection).parent_path())
+        return;
+    // The listed folder gains the new file; the lesson stays selected and shown, title and all.
+    Glib::ustring title = mainWindow->get_title();
+    browserSingleClick(fsBrowser);
+    for (std::size_t row = 0; lastVisNodes && row < lastVisNodes->size(); ++row)
+        if ((*lastVisNodes)[row]->absolutePath() == selection)
+            selectFileListRow(static_cast<int>(row));
+    mainWindow->set_title(title);
 }
 
 void AppController::connectCompanionControls() {

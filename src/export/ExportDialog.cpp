@@ -124,7 +124,14 @@ void ExportDialog::connectControls() {
                 settingsChanged();
         });
     qualityChooser->property_selected().signal_changed().connect([this] { settingsChanged(); });
-    speedScale->signal_value_changed().connect([this] { settingsChanged(); });
+    speedScale->signal_value_changed().connect([this] {
+        // The speed moves in steps of 5%, whether dragged, clicked or typed.
+        double step = std::round(speedScale->get_value() / 5) * 5;
+        if (step != speedScale->get_value())
+            speedScale->set_value(step);
+        else
+            settingsChanged();
+    });
     for (int mark : {50, 75, 100})
         speedScale->add_mark(mark, Gtk::PositionType::BOTTOM, std::to_string(mark) + "%");
     folderButton->signal_clicked().connect([this] { chooseFolder(); });
@@ -185,7 +192,7 @@ ExportSettings ExportDialog::settings() const {
 void ExportDialog::settingsChanged() {
     ExportSettings chosen = settings();
     const ExportFormat& format = ExportFormat::withId(chosen.format);
-    speedLabel->set_text(std::to_string(chosen.speedPercent) + " %");
+    speedLabel->set_text(std::to_string(chosen.speedPercent) + "%");
     qualityChooser->set_sensitive(format.hasQualitySetting());
     qualityDescription->set_text(
         format.describeQuality(chosen.quality, pictureWidth, pictureHeight));
@@ -231,7 +238,16 @@ void ExportDialog::exportMovie() {
         nameEntry->grab_focus();
         return;
     }
+    // A name without an extension gets the format's, so the file opens in the right player.
+    if (!fs::path(name).has_extension()) {
+        name += "." + std::string(ExportFormat::withId(selectedFormat()).extension);
+        nameEntry->set_text(name);
+    }
     std::error_code error;
+    if (fs::is_directory(destination(), error)) {
+        showStatus(inQuotes(name) + " is a folder. Type another name for the exported file.", true);
+        return;
+    }
     if (!fs::exists(destination(), error)) {
         begin();
         return;
@@ -256,7 +272,7 @@ void ExportDialog::begin() {
     }
     setBusy(true);
     progressBar->set_fraction(0);
-    progressBar->set_text("0 %");
+    progressBar->set_text("0%");
     showStatus(timeLeft(-1), false);
 }
 
@@ -295,7 +311,7 @@ std::string ExportDialog::statusText() const {
 
 void ExportDialog::exportProgress(double fraction, double secondsLeft) {
     progressBar->set_fraction(fraction);
-    progressBar->set_text(std::to_string(int(fraction * 100)) + " %");
+    progressBar->set_text(std::to_string(int(fraction * 100)) + "%");
     showStatus(timeLeft(secondsLeft), false);
 }
 
@@ -311,9 +327,10 @@ void ExportDialog::exportDidEnd(ExportResult result, const std::string& detail) 
     }
     progressBar->set_visible(true);
     progressBar->set_fraction(1);
-    progressBar->set_text("100 %");
+    progressBar->set_text("100%");
     showStatus("Saved " + inQuotes(detail) + " in " + inQuotes(fs::path(detail).parent_path()) +
                    ".",
                false);
     cancelButton->set_label("Close");
+    exported.emit(detail);
 }

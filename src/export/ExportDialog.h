@@ -48,6 +48,8 @@ public:
     // The Cancel button and Escape: stops a running export, otherwise closes the dialog.
     void cancel();
     std::string statusText() const;
+    // A finished export, with the file it wrote.
+    sigc::signal<void(const std::string&)>& signalExported() { return exported; }
 
     Gtk::Window* window = nullptr;
     std::vector<std::pair<ExportFormatId, Gtk::CheckButton*>> formatButtons;
@@ -85,5 +87,6 @@ private:
     Gtk::Label* speedLabel = nullptr;
     Gtk::Label* qualityDescription = nullptr;
     Gtk::Label* folderLabel = nullptr;
+    sigc::signal<void(const std::string&)> exported;
     MovieExporter exporter{this};
 };

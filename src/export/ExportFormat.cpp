@@ -19,18 +19,24 @@ const std::vector<ExportFormat> formats = {
      "h264parse", "avenc_aac"},
     {ExportFormatId::webm, "WebM video (VP9, Opus)", "webm", true, "webmmux", "vp9enc", "",
      "opusenc"},
-    {ExportFormatId::mp3, "MP3 sound", "mp3", false, "", "", "", "lamemp3enc"},
+    {ExportFormatId::mp3, "MP3 sound", "mp3", false, "id3v2mux", "", "", "lamemp3enc"},
     {ExportFormatId::oggVorbis, "Ogg Vorbis sound", "ogg", false, "oggmux", "", "", "vorbisenc"},
     {ExportFormatId::flac, "FLAC sound (lossless)", "flac", false, "", "", "", "flacenc"},
 };
 
 // Where Debian 12 keeps each element, for the reason shown beside a format that is missing one.
 const std::pair<const char*, const char*> packages[] = {
-    {"openh264enc", "gstreamer1.0-plugins-bad"}, {"h264parse", "gstreamer1.0-plugins-bad"},
-    {"avenc_aac", "gstreamer1.0-libav"},         {"mp4mux", "gstreamer1.0-plugins-good"},
-    {"vp9enc", "gstreamer1.0-plugins-good"},     {"webmmux", "gstreamer1.0-plugins-good"},
-    {"lamemp3enc", "gstreamer1.0-plugins-good"}, {"flacenc", "gstreamer1.0-plugins-good"},
-    {"scaletempo", "gstreamer1.0-plugins-good"}, {"queue", "libgstreamer1.0-0"},
+    {"openh264enc", "gstreamer1.0-plugins-bad"},
+    {"h264parse", "gstreamer1.0-plugins-bad"},
+    {"avenc_aac", "gstreamer1.0-libav"},
+    {"mp4mux", "gstreamer1.0-plugins-good"},
+    {"vp9enc", "gstreamer1.0-plugins-good"},
+    {"webmmux", "gstreamer1.0-plugins-good"},
+    {"lamemp3enc", "gstreamer1.0-plugins-good"},
+    {"id3v2mux", "gstreamer1.0-plugins-good"},
+    {"flacenc", "gstreamer1.0-plugins-good"},
+    {"scaletempo", "gstreamer1.0-plugins-good"},
+    {"queue", "libgstreamer1.0-0"},
 };
 
 const char* packageOf(const std::string& element) {
@@ -145,14 +151,14 @@ std::string ExportFormat::describeQuality(ExportQuality quality, int width, int 
     if (id == ExportFormatId::flac)
         sound = "lossless sound";
     else if (id == ExportFormatId::oggVorbis)
-        sound = "sound about " + std::to_string(byQuality(quality, 112, 160, 256)) + " kbit/s";
+        sound = "sound about " + std::to_string(byQuality(quality, 112, 160, 256)) + "\u00a0kbit/s";
     else
-        sound = "sound " + std::to_string(audioBitrate(quality) / 1000) + " kbit/s";
+        sound = "sound " + std::to_string(audioBitrate(quality) / 1000) + "\u00a0kbit/s";
     if (!hasVideo || width <= 0 || height <= 0) {
         sound[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(sound[0])));
         return sound;
     }
     double megabits = videoBitrate(quality, width, height, 30.0) / 1e6;
-    std::snprintf(text, sizeof text, "Picture about %.1f Mbit/s, %s", megabits, sound.c_str());
+    std::snprintf(text, sizeof text, "Picture about %.1f\u00a0Mbit/s, %s", megabits, sound.c_str());
     return text;
 }

@@ -16,7 +16,7 @@ public:
     const char* name;
     const char* extension;
     bool hasVideo;
-    // Empty where the encoder's own stream is the file (MP3, FLAC).
+    // The container, or for MP3 the tag writer; empty where the encoder's stream is the file.
     const char* muxer;
     const char* videoEncoder;
     const char* videoParser;

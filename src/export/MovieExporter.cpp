@@ -12,9 +12,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 constexpr GstClockTime pollInterval = 100 * GST_MSECOND;
 constexpr auto progressInterval = std::chrono::milliseconds(250);
+constexpr auto startLimit = std::chrono::seconds(20);
 
 bool sameFile(const std::string& first, const std::string& second) {
     std::error_code error;
@@ -22,7 +22,7 @@ bool sameFile(const std::string& first, const std::string& second) {
 }
 
 // Elapsed time scaled by what is left; nothing until there is enough done to judge by.
-double secondsLeft(double fraction, Clock::duration elapsed) {
+double secondsLeft(double fraction, std::chrono::steady_clock::duration elapsed) {
     double seconds = std::chrono::duration<double>(elapsed).count();
     if (fraction < 0.02 || seconds < 1.0)
         return -1;
@@ -86,33 +86,43 @@ MovieExporter::Outcome MovieExporter::encode(ExportPipeline& pipeline) {
     GstRef<GstBus> bus = GstRef<GstBus>::adopt(pipeline.bus());
     Clock::time_point began = Clock::now();
     Clock::time_point reported = began;
+    bool started = false;
     gst_element_set_state(pipeline.pipeline(), GST_STATE_PLAYING);
-    auto wanted = GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR);
+    auto wanted = GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR | GST_MESSAGE_ASYNC_DONE);
     for (;;) {
         GstRef<GstMessage> message =
             GstRef<GstMessage>::adopt(gst_bus_timed_pop_filtered(bus.get(), pollInterval, wanted));
+        GstMessageType type = message ? GST_MESSAGE_TYPE(message.get()) : GST_MESSAGE_UNKNOWN;
         if (cancelRequested)
             return {ExportResult::cancelled, {}};
-        if (message && GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_EOS)
+        if (type == GST_MESSAGE_EOS)
             break;
-        if (message)
+        if (type == GST_MESSAGE_ERROR)
             return {ExportResult::failed, pipeline.describeError(message.get())};
-        if (Clock::now() - reported < progressInterval)
-            continue;
-        reported = Clock::now();
-        std::int64_t duration = pipeline.sourceDuration();
-        std::int64_t position = pipeline.sourcePosition();
-        if (duration <= 0 || position < 0)
-            continue;
-        double fraction = std::min(1.0, double(position) / double(duration));
-        double left = secondsLeft(fraction, reported - began);
-        post([fraction, left](MovieExportDelegate* target) {
-            target->exportProgress(fraction, left);
-        });
+        started = started || type == GST_MESSAGE_ASYNC_DONE;
+        // decodebin can swallow a demuxer's error while it sets the demuxer up, leaving a pipeline
+        // that never starts: a file that does not start within the limit cannot be read.
+        if (!started && Clock::now() - began > startLimit)
+            return {ExportResult::failed, "The lesson could not be read: nothing in it can be "
+                                          "decoded."};
+        if (Clock::now() - reported >= progressInterval) {
+            reported = Clock::now();
+            reportProgress(pipeline, reported - began);
+        }
     }
     // Closing the pipeline closes the file; only then is it complete.
     pipeline.stop();
     return {ExportResult::finished, {}};
+}
+
+void MovieExporter::reportProgress(const ExportPipeline& pipeline, Clock::duration elapsed) {
+    std::int64_t duration = pipeline.sourceDuration();
+    std::int64_t position = pipeline.sourcePosition();
+    if (duration <= 0 || position < 0)
+        return;
+    double fraction = std::min(1.0, double(position) / double(duration));
+    double left = secondsLeft(fraction, elapsed);
+    post([fraction, left](MovieExportDelegate* target) { target->exportProgress(fraction, left); });
 }
 
 void MovieExporter::report(const Outcome& outcome) {

@@ -5,6 +5,7 @@
 #include "platform/MainThread.h"
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -37,7 +38,9 @@ private:
         std::string detail;
     };
     void run(ExportSettings settings, std::shared_ptr<PartialExportFile> file);
+    using Clock = std::chrono::steady_clock;
     Outcome encode(ExportPipeline& pipeline);
+    void reportProgress(const ExportPipeline& pipeline, Clock::duration elapsed);
     void report(const Outcome& outcome);
     void post(std::function<void(MovieExportDelegate*)> call);
 

@@ -225,6 +225,8 @@ TEST_F(CompanionTest, ExportDialogStartsFromTheLessonAndReportsErrorsInItself) {
     ASSERT_TRUE(spinUntil([&] { return !dialog.isExporting(); }));
     EXPECT_EQ(dialog.statusText(), "Saved “Chords at 75%.mp3” in “Lesson 3”.");
     EXPECT_TRUE(MovieMedia::decodesCleanly(folder + "/Chords at 75%.mp3"));
+    EXPECT_EQ(app.fileListRowCount(), 2) << "the new file is listed";
+    EXPECT_EQ(app.getCurrentSelectionPath(), folder + "/Chords.mov");
     dialog.cancelButton->activate();
     EXPECT_TRUE(spinUntil([&] { return !dialog.isVisible(); }));
 }

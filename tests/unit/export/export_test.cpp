@@ -15,17 +15,19 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// ffprobe's view of a file: container name, its streams' codecs in order, and its length.
+// ffprobe's view of a file: container name, its streams' codecs in order, and the lengths it
+// knows: each stream's (where the container keeps them), then the whole file's.
 struct Probe {
     std::string container;
     std::string codecs;
-    double seconds = 0;
+    std::vector<double> lengths;
 };
 
 Probe probe(const std::string& path) {
     std::string output;
     MovieMedia::run({"ffprobe", "-v", "error", "-show_entries",
-                     "format=format_name,duration:stream=codec_name", "-of", "default=nw=1", path},
+                     "format=format_name,duration:stream=codec_name,duration", "-of",
+                     "default=nw=1", path},
                     &output);
     Probe found;
     std::istringstream lines(output);
@@ -35,8 +37,8 @@ Probe probe(const std::string& path) {
             found.codecs += (found.codecs.empty() ? "" : ",") + value;
         else if (line.starts_with("format_name="))
             found.container = value;
-        else if (line.starts_with("duration="))
-            found.seconds = std::atof(value.c_str());
+        else if (line.starts_with("duration=") && value != "N/A")
+            found.lengths.push_back(std::atof(value.c_str()));
     }
     return found;
 }
@@ -127,7 +129,7 @@ TEST_F(ExportTest, EveryFormatAtFullAndPracticeSpeedKeepsLengthRatioAndPitch) {
         {ExportFormatId::mp3, "mp3", "mp3"},      {ExportFormatId::oggVorbis, "ogg", "vorbis"},
         {ExportFormatId::flac, "flac", "flac"},
     };
-    double sourceSeconds = probe(source).seconds;
+    double sourceSeconds = probe(source).lengths.back();
     for (const Case& c : cases) {
         for (int speed : {100, 75}) {
             const ExportFormat& format = ExportFormat::withId(c.format);
@@ -139,9 +141,12 @@ TEST_F(ExportTest, EveryFormatAtFullAndPracticeSpeedKeepsLengthRatioAndPitch) {
             Probe made = probe(chosen.destinationPath);
             EXPECT_NE(made.container.find(c.container), std::string::npos) << made.container;
             EXPECT_EQ(made.codecs, c.codecs);
+            ASSERT_FALSE(made.lengths.empty());
             // scaletempo keeps back its last stride, a few hundredths of a second.
-            EXPECT_NEAR(made.seconds, sourceSeconds * 100 / speed, 0.12);
-            EXPECT_NEAR(dominantFrequency(chosen.destinationPath, made.seconds / 2), 440, 4.4);
+            for (double length : made.lengths)
+                EXPECT_NEAR(length, sourceSeconds * 100 / speed, 0.12);
+            EXPECT_NEAR(dominantFrequency(chosen.destinationPath, made.lengths.back() / 2), 440,
+                        4.4);
             EXPECT_EQ(folderContents().size(), 1u) << "no temporary file is left";
             fs::remove(chosen.destinationPath);
         }
@@ -150,7 +155,7 @@ TEST_F(ExportTest, EveryFormatAtFullAndPracticeSpeedKeepsLengthRatioAndPitch) {
 
 TEST_F(ExportTest, CancelledOrFailedExportLeavesTheOldFileAndNothingElse) {
     std::string damaged = root() + "/damaged.mov";
-    MovieMedia::writeFile(damaged, MovieMedia::readFile(source).substr(0, 4000));
+    MovieMedia::writeFile(damaged, std::string(4000, 'x'));
     source = MovieMedia::lesson({.seconds = 30, .width = 640, .height = 360});
     for (bool cancel : {true, false}) {
         SCOPED_TRACE(cancel ? "cancelled" : "damaged source");
