@@ -157,7 +157,9 @@ void ExportPipeline::addStream(GstPad* pad) {
     GstRef<GstCaps> caps = GstRef<GstCaps>::adopt(gst_pad_get_current_caps(pad));
     if (!caps)
         caps = GstRef<GstCaps>::adopt(gst_pad_query_caps(pad, nullptr));
-    std::string media = gst_structure_get_name(gst_caps_get_structure(caps.get(), 0));
+    std::string media = caps && !gst_caps_is_empty(caps.get())
+                            ? gst_structure_get_name(gst_caps_get_structure(caps.get(), 0))
+                            : "";
     Kind kind = kindCount;
     if (media == "audio/x-raw")
         kind = sound;
@@ -177,47 +179,39 @@ void ExportPipeline::addStream(GstPad* pad) {
 }
 
 bool ExportPipeline::addBranch(Kind kind, GstPad* pad, GstCaps* caps) {
-    bool slow = settings.speedPercent < ExportSettings::fullSpeedPercent;
-    GstElement* queue = make("queue");
-    std::vector<GstElement*> chain = {queue};
-    GstElement* tempo = nullptr;
-    if (kind == sound) {
-        chain.push_back(make("audioconvert"));
-        if (slow) {
-            tempo = make("scaletempo");
-            chain.insert(chain.end(), {tempo, make("audioconvert")});
-        }
-        chain.insert(chain.end(), {make("audioresample"), soundEncoder()});
-    } else {
-        chain.insert(chain.end(), {make("videoconvert"), make("videorate"), pictureEncoder(caps)});
-        if (*format.videoParser)
-            chain.push_back(make(format.videoParser));
-    }
-    if (!addChain(bin.get(), chain))
+    std::vector<GstElement*> chain = branchElements(kind, caps);
+    if (!addChain(bin.get(), chain) || !linkToOutput(chain.back()))
         return false;
-    if (!linkToOutput(chain.back()))
-        return false;
+    GstElement* queue = chain.front();
     GstRef<GstPad> queueSink = GstRef<GstPad>::adopt(gst_element_get_static_pad(queue, "sink"));
-    gst_pad_add_probe(
-        queueSink.get(),
-        GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
-        trackPosition, &positions[kind], nullptr);
-    if (tempo) {
-        GstRef<GstPad> tempoSink = GstRef<GstPad>::adopt(gst_element_get_static_pad(tempo, "sink"));
-        gst_pad_add_probe(tempoSink.get(), GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM, slowSound, this,
-                          nullptr);
-    }
-    if (kind == picture && slow) {
+    auto buffersAndEvents =
+        GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM);
+    gst_pad_add_probe(queueSink.get(), buffersAndEvents, trackPosition, &positions[kind], nullptr);
+    if (settings.speedPercent < ExportSettings::fullSpeedPercent) {
+        // Sound: the segment that scaletempo further down reads; picture: every timestamp.
         GstRef<GstPad> queueSource =
             GstRef<GstPad>::adopt(gst_element_get_static_pad(queue, "src"));
-        gst_pad_add_probe(
-            queueSource.get(),
-            GstPadProbeType(GST_PAD_PROBE_TYPE_BUFFER | GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM),
-            stretchPicture, this, nullptr);
+        gst_pad_add_probe(queueSource.get(), buffersAndEvents,
+                          kind == sound ? slowSound : stretchPicture, this, nullptr);
     }
     positions[kind] = 0;
     linked[kind] = true;
     return gst_pad_link(pad, queueSink.get()) == GST_PAD_LINK_OK;
+}
+
+std::vector<GstElement*> ExportPipeline::branchElements(Kind kind, GstCaps* caps) {
+    std::vector<GstElement*> chain = {make("queue")};
+    if (kind == picture) {
+        chain.insert(chain.end(), {make("videoconvert"), make("videorate"), pictureEncoder(caps)});
+        if (*format.videoParser)
+            chain.push_back(make(format.videoParser));
+        return chain;
+    }
+    chain.push_back(make("audioconvert"));
+    if (settings.speedPercent < ExportSettings::fullSpeedPercent)
+        chain.insert(chain.end(), {make("scaletempo"), make("audioconvert")});
+    chain.insert(chain.end(), {make("audioresample"), soundEncoder()});
+    return chain;
 }
 
 GstElement* ExportPipeline::soundEncoder() {
@@ -321,6 +315,8 @@ GstPadProbeReturn ExportPipeline::trackPosition(GstPad*, GstPadProbeInfo* info, 
 
 GstPadProbeReturn ExportPipeline::slowSound(GstPad*, GstPadProbeInfo* info, gpointer data) {
     auto* self = static_cast<ExportPipeline*>(data);
+    if (!(info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM))
+        return GST_PAD_PROBE_OK;
     GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
     if (GST_EVENT_TYPE(event) != GST_EVENT_SEGMENT)
         return GST_PAD_PROBE_OK;

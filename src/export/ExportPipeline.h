@@ -8,6 +8,7 @@
 #include <gst/gst.h>
 #include <mutex>
 #include <string>
+#include <vector>
 
 // The GStreamer pipeline of one export: the source file decoded, its picture and sound encoded for
 // the chosen format and written to outputPath. Branches are built as the decoder finds streams;
@@ -48,6 +49,8 @@ private:
 
     void addStream(GstPad* pad);
     bool addBranch(Kind kind, GstPad* pad, GstCaps* caps);
+    // The queue first, then converters, scaletempo for slowed sound, and the encoder.
+    std::vector<GstElement*> branchElements(Kind kind, GstCaps* caps);
     GstElement* soundEncoder();
     GstElement* pictureEncoder(GstCaps* caps);
     bool linkToOutput(GstElement* last);
