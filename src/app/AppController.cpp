@@ -18,6 +18,9 @@
 #include "platform/ui/ModalSession.h"
 #include "platform/ui/TableView.h"
 #include "player/FrlQTMovie.h"
+#include "practice/MprisService.h"
+#include "practice/PracticeMemory.h"
+#include "practice/SectionBand.h"
 #include "rowviews/ImageView.h"
 #include "rowviews/SubviewController.h"
 #include "rowviews/SubviewTableViewController.h"
@@ -37,6 +40,7 @@
 #include <gtkmm/progressbar.h>
 #include <gtkmm/scale.h>
 #include <gtkmm/searchentry.h>
+#include <gtkmm/shortcutswindow.h>
 #include <mutex>
 #include <stdexcept>
 
@@ -55,6 +59,7 @@ const MenuCommand fileCommands[] = {
     {"toggle-download", "Resume Download", "<Control>r"},
 };
 const MenuCommand applicationCommands[] = {
+    {"shortcuts", "Keyboard Shortcuts", "<Control>question"},
     {"check-for-updates", "Check for Updates…", nullptr},
     {"support", "Support", nullptr},
     {"quit", "Quit", "<Control>q"},
@@ -477,6 +482,7 @@ void AppController::applicationWillTerminate() {
         return;
     terminated = true;
     downloader.reset();
+    rememberPractice();
     DownloadController::sharedInstance(this).pauseDownloads();
     // Placeholder: CookieChecker::deleteLoginCookie lands with the store issue.
     Defaults::standard().synchronize();
