@@ -12,6 +12,7 @@
 #include "platform/StoreHost.h"
 #include "platform/VersionQuery.h"
 #include "platform/Workspace.h"
+#include "platform/movie/NotificationCenter.h"
 #include "platform/movie/QTMovieView.h"
 #include "platform/ui/Alert.h"
 #include "platform/ui/ColumnBrowser.h"
@@ -20,7 +21,6 @@
 #include "player/FrlQTMovie.h"
 #include "practice/MprisService.h"
 #include "practice/PracticeMemory.h"
-#include "practice/SectionBand.h"
 #include "rowviews/ImageView.h"
 #include "rowviews/SubviewController.h"
 #include "rowviews/SubviewTableViewController.h"
@@ -59,6 +59,7 @@ const MenuCommand fileCommands[] = {
     {"toggle-download", "Resume Download", "<Control>r"},
 };
 const MenuCommand applicationCommands[] = {
+    {"show-practised", "Show Time Practised", nullptr},
     {"shortcuts", "Keyboard Shortcuts", "<Control>question"},
     {"check-for-updates", "Check for Updates…", nullptr},
     {"support", "Support", nullptr},
@@ -102,6 +103,7 @@ AppController::AppController(const Glib::RefPtr<Gtk::Application>& app) : applic
 }
 
 AppController::~AppController() {
+    NotificationCenter::defaultCenter().removeObserver(this);
     if (mainWindow)
         mainWindow->hide();
     tableViewController.reset();

@@ -182,6 +182,7 @@ public:
     void toggleSpeedTrainer(Gtk::Widget* sender);
     void speedTrainerSettingsChanged();
     void sectionDidLoop();
+    void setTrainerRate(double rate);
     void toggleMirror(Gtk::Widget* sender);
     void changeRateBy(double step);
     void resetRate();
@@ -190,6 +191,7 @@ public:
     void goToSectionStart();
     bool practiceKeyPressed(guint key, guint keycode, Gdk::ModifierType state);
     void showShortcuts(Gtk::Widget* sender);
+    void connectPractisedColumn();
     void restorePractice(bool showOnlyPoster);
     void openPractice(FrlQTMovie& movie);
     void rememberPractice();
@@ -361,7 +363,7 @@ public:
     Gtk::Label* trainerStatus = nullptr;
     Gtk::Label* rateDisplay = nullptr;
     Gtk::ToggleButton* mirrorButton = nullptr;
-    std::unique_ptr<SectionBand> sectionBand;
+    SectionBand* sectionBand = nullptr;
     Glib::RefPtr<Gtk::EventControllerKey> practiceKeys;
     std::unique_ptr<Gtk::ShortcutsWindow> shortcutsWindow;
     std::unique_ptr<PracticeMemory> practiceMemory;

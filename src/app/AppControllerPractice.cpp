@@ -1,5 +1,6 @@
 #include "app/AppController.h"
 
+#include "platform/Defaults.h"
 #include "platform/Paths.h"
 #include "platform/Resources.h"
 #include "platform/movie/NotificationCenter.h"
@@ -20,6 +21,7 @@
 #include <gtkmm/application.h>
 #include <gtkmm/applicationwindow.h>
 #include <gtkmm/button.h>
+#include <gtkmm/columnviewcolumn.h>
 #include <gtkmm/eventcontrollerkey.h>
 #include <gtkmm/label.h>
 #include <gtkmm/menubutton.h>
@@ -32,6 +34,7 @@
 namespace {
 
 const char* const FrlresultsTablePractisedColumn = "Practised";
+const char* const FrlshowPractisedColumn = "showPractisedColumn";
 constexpr double seekSeconds = 5.0;
 constexpr double coarseRateStep = 0.05;
 constexpr double fineRateStep = 0.01;
@@ -140,7 +143,7 @@ void AppController::connectPractice() {
     sectionList->signalRenamed().connect(
         [this](int index, const std::string& name) { renameSection(index, name); });
 
-    sectionBand = std::make_unique<SectionBand>(movieView->positionScrubber());
+    sectionBand = Gtk::make_managed<SectionBand>(movieView->positionScrubber());
     movieView->addScrubberOverlay(*sectionBand);
     sectionBand->signalEdgeMoved().connect(
         [this](bool start, double at) { moveSectionEdge(start, at, false); });
@@ -158,6 +161,7 @@ void AppController::connectPractice() {
     shortcuts->signal_activate().connect(
         [this](const Glib::VariantBase&) { showShortcuts(nullptr); });
     application->add_action(shortcuts);
+    connectPractisedColumn();
 
     practiceMemory = std::make_unique<PracticeMemory>();
     mprisService = std::make_unique<MprisService>(*this);
@@ -261,9 +265,7 @@ void AppController::toggleSpeedTrainer(Gtk::Widget*) {
         practice.sectionLoop = true;
         practice.trainer.start();
         applyPracticeToMovie();
-        trainerSettingRate = true;
-        movieRateSlider->set_value(practice.trainer.rate());
-        trainerSettingRate = false;
+        setTrainerRate(practice.trainer.rate());
     }
     showPractice();
     rememberPractice();
@@ -278,25 +280,37 @@ void AppController::speedTrainerSettingsChanged() {
     trainer.targetRate = trainerTargetField->get_value() / 100;
     if (trainer.enabled) {
         trainer.start();
-        trainerSettingRate = true;
-        movieRateSlider->set_value(trainer.rate());
-        trainerSettingRate = false;
+        setTrainerRate(trainer.rate());
     }
     showPractice();
     rememberPractice();
 }
 
 // Each pass of the section: the trainer sets the next pass's rate (not while reverse or
-// fast-forward run the movie), through the rate slider as a hand would.
+// fast-forward run the movie).
 void AppController::sectionDidLoop() {
     if (!practice.trainer.enabled || isMovieReverse || isMovieFForward)
         return;
-    double next = practice.trainer.completePass();
-    trainerSettingRate = true;
-    movieRateSlider->set_value(next);
-    trainerSettingRate = false;
+    setTrainerRate(practice.trainer.completePass());
     showPractice();
     rememberPractice();
+}
+
+// The trainer's rate goes to the slider, and straight to a running movie: after a rate below 1
+// the transport counts the movie as stopped until its next tick and would let the slider pass. A
+// movie standing still stays still until it is played.
+void AppController::setTrainerRate(double rate) {
+    FrlQTMovie* movie = currentMovie();
+    if (!movie || !movie->isPlaying()) {
+        setSliderRateQuietly(rate);
+        showPractice();
+        return;
+    }
+    trainerSettingRate = true;
+    movieRateSlider->set_value(rate);
+    trainerSettingRate = false;
+    if (!isMovieReverse && !isMovieFForward)
+        movie->setRate(static_cast<float>(rate));
 }
 
 // Mirror, rate and position.
@@ -401,6 +415,29 @@ bool AppController::practiceKeyPressed(guint key, guint keycode, Gdk::ModifierTy
     if (mprisService)
         mprisService->refresh();
     return true;
+}
+
+// The time practised shows as a column of the file list when the student asks for it, from the
+// main menu or any column title's menu; the choice is kept.
+void AppController::connectPractisedColumn() {
+    Gtk::ColumnViewColumn* column =
+        resultsView->tableColumnWithIdentifier(FrlresultsTablePractisedColumn);
+    if (!column)
+        return;
+    bool shown = Defaults::standard().boolForKey(FrlshowPractisedColumn);
+    column->set_visible(shown);
+    auto toggle = Gio::SimpleAction::create_bool("show-practised", shown);
+    toggle->signal_activate().connect([column, action = toggle.get()](const Glib::VariantBase&) {
+        bool show = !column->get_visible();
+        action->set_state(Glib::Variant<bool>::create(show));
+        column->set_visible(show);
+        Defaults::standard().setBool(FrlshowPractisedColumn, show);
+    });
+    application->add_action(toggle);
+    auto menu = Gio::Menu::create();
+    menu->append("Time Practised", "app.show-practised");
+    for (Gtk::ColumnViewColumn* each : resultsView->tableColumns())
+        each->set_header_menu(menu);
 }
 
 void AppController::showShortcuts(Gtk::Widget*) {

@@ -59,15 +59,15 @@ const char* const signalledProperties[] = {
     "CanGoNext",      "CanGoPrevious", "CanPlay", "CanPause", "CanSeek",
 };
 
-// A lesson's track id: a D-Bus object path made of the path's bytes in hexadecimal.
+// A lesson's track id: a D-Bus object path named by a digest of the lesson's path.
 std::string trackId(const std::string& path) {
-    std::string id = trackPrefix;
-    for (unsigned char byte : path) {
-        const char* digits = "0123456789abcdef";
-        id += digits[byte >> 4];
-        id += digits[byte & 15];
-    }
-    return path.empty() ? "/org/mpris/MediaPlayer2/TrackList/NoTrack" : id;
+    if (path.empty())
+        return "/org/mpris/MediaPlayer2/TrackList/NoTrack";
+    gchar* digest = g_compute_checksum_for_data(
+        G_CHECKSUM_SHA1, reinterpret_cast<const guchar*>(path.data()), path.size());
+    std::string id = std::string(trackPrefix) + digest;
+    g_free(digest);
+    return id;
 }
 
 std::string validText(const std::string& text) {

@@ -2,13 +2,24 @@
 
 #include <algorithm>
 #include <cmath>
+#include <gtk/gtk.h>
 #include <gtkmm/adjustment.h>
+#include <string_view>
 
 namespace {
 
 // How near an end the pointer must be to take it, and how wide an end is drawn.
 constexpr double grabDistance = 7;
 constexpr double edgeWidth = 4;
+
+// The scrubber's knob: the "slider" inside its "trough".
+Gtk::Widget* childNamed(Gtk::Widget& parent, const char* cssName) {
+    for (Gtk::Widget* child = parent.get_first_child(); child; child = child->get_next_sibling()) {
+        if (gtk_widget_get_css_name(child->gobj()) == std::string_view(cssName))
+            return child;
+    }
+    return nullptr;
+}
 
 } // namespace
 
@@ -37,14 +48,21 @@ void SectionBand::setSection(std::optional<std::pair<double, double>> section, b
 // The scrubber's knob travels the trough less its own width; a value sits under its centre.
 double SectionBand::xForValue(double value) const {
     Gdk::Rectangle trough = scale.get_range_rect();
-    int knobStart = 0;
-    int knobEnd = 0;
-    scale.get_slider_range(knobStart, knobEnd);
-    double knob = std::max(0, knobEnd - knobStart);
+    Gtk::Widget* troughWidget = childNamed(scale, "trough");
+    Gtk::Widget* knobWidget = troughWidget ? childNamed(*troughWidget, "slider") : nullptr;
+    double knob = knobWidget ? knobWidget->get_width() : 0;
     auto adjustment = scale.get_adjustment();
     double span = adjustment->get_upper() - adjustment->get_lower();
     double fraction = span > 0 ? (value - adjustment->get_lower()) / span : 0;
-    return trough.get_x() + knob / 2 + std::clamp(fraction, 0.0, 1.0) * (trough.get_width() - knob);
+    double x =
+        trough.get_x() + knob / 2 + std::clamp(fraction, 0.0, 1.0) * (trough.get_width() - knob);
+    // The scrubber keeps its theme's margins inside the overlay; the band does not.
+    double bandX = x;
+    double bandY = 0;
+    gtk_widget_translate_coordinates(GTK_WIDGET(scale.gobj()),
+                                     GTK_WIDGET(const_cast<GtkDrawingArea*>(gobj())), x, 0, &bandX,
+                                     &bandY);
+    return bandX;
 }
 
 double SectionBand::valueForX(double x) const {

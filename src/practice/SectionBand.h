@@ -7,8 +7,8 @@
 #include <sigc++/sigc++.h>
 #include <utility>
 
-// The loop section as a band over the position scrubber, lined up with the scrubber's values; it
-// lies exactly over the scrubber (an overlay of it), so both share coordinates.
+// The loop section as a band over the position scrubber (an overlay of it), lined up with the
+// scrubber's values.
 // Only its two ends take the pointer: dragging one moves that end of the section; everywhere
 // else the scrubber works as ever.
 class SectionBand : public Gtk::DrawingArea {
