@@ -30,7 +30,7 @@ double microseconds(Clock::time_point since) {
 
 void report(const char* what, std::vector<double> times) {
     std::sort(times.begin(), times.end());
-    std::printf("  %-36s median %7.1f us, worst %8.1f us\n", what, times[times.size() / 2],
+    std::printf("  %-40s median %7.1f us, worst %8.1f us\n", what, times[times.size() / 2],
                 times.back());
 }
 
