@@ -103,6 +103,9 @@ AppController::AppController(const Glib::RefPtr<Gtk::Application>& app) : applic
 }
 
 AppController::~AppController() {
+    // A movie that outlives the controller (its window kept alive elsewhere) calls nobody back.
+    if (FrlQTMovie* movie = movieView ? currentMovie() : nullptr)
+        movie->removeAllMovieCallbacks();
     NotificationCenter::defaultCenter().removeObserver(this);
     if (mainWindow)
         mainWindow->hide();

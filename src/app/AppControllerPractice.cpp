@@ -189,8 +189,10 @@ void AppController::setSectionEnd(Gtk::Widget*) {
 }
 
 void AppController::toggleSectionLoop(Gtk::Widget*) {
-    if (!practiceLesson || !practice.current())
+    if (!practiceLesson || !practice.current()) {
+        showPractice();
         return;
+    }
     practice.sectionLoop = !practice.sectionLoop;
     if (!practice.sectionLoop && practice.trainer.enabled)
         practice.trainer.enabled = false;
@@ -316,8 +318,10 @@ void AppController::setTrainerRate(double rate) {
 // Mirror, rate and position.
 
 void AppController::toggleMirror(Gtk::Widget*) {
-    if (!practiceLesson)
+    if (!practiceLesson) {
+        showPractice();
         return;
+    }
     practice.mirrored = !practice.mirrored;
     applyPracticeToMovie();
     showPractice();
@@ -477,6 +481,8 @@ void AppController::restorePractice(bool showOnlyPoster) {
         resumeAtNs.reset();
     }
     showPractice();
+    if (mprisService)
+        mprisService->refresh();
 }
 
 void AppController::openPractice(FrlQTMovie& movie) {
@@ -493,6 +499,7 @@ void AppController::openPractice(FrlQTMovie& movie) {
     if (!remembered)
         practice.rate = movieRateSlider->get_value();
     lessonPlayed = false;
+    lastPracticeTickUs = g_get_monotonic_time();
     resumeAtNs.reset();
     // A lesson left near its end starts again from the beginning.
     if (practice.positionNs > 0 && practice.positionNs < durationNs(movie) - nanosecondsPerSecond)
