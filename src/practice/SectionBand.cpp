@@ -31,6 +31,8 @@ SectionBand::SectionBand(Gtk::Scale& scrubber)
     set_visible(false);
     set_cursor("ew-resize");
     set_tooltip_text("Drag an end to move it");
+    gtk_accessible_update_property(GTK_ACCESSIBLE(gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
+                                   "Section Ends", -1);
     drag->signal_drag_begin().connect(sigc::mem_fun(*this, &SectionBand::dragBegun));
     drag->signal_drag_update().connect([this](double dx, double dy) { dragged(dx, dy, false); });
     drag->signal_drag_end().connect([this](double dx, double dy) { dragged(dx, dy, true); });

@@ -173,15 +173,15 @@ TEST_F(PracticeWindowTest, KeysSeekStepLoopAndChangeTheRate) {
         std::function<bool()> holds;
     };
     const Case cases[] = {
-        {GDK_KEY_Right, {}, [&] { return std::abs(position() - 7.05) < 0.05; }},
-        {GDK_KEY_Left, {}, [&] { return std::abs(position() - 2.05) < 0.05; }},
+        {GDK_KEY_Right, {}, [&] { return frameShown(app) == 70; }},
+        {GDK_KEY_Left, {}, [&] { return frameShown(app) == 20; }},
         {GDK_KEY_bracketleft,
          {},
          [&] { return std::abs(app.practice.current()->startNs - 2.05e9) < 5e7; }},
         {GDK_KEY_Right, GDK_SHIFT_MASK, [&] { return frameShown(app) == 21; }},
         {GDK_KEY_Right, GDK_SHIFT_MASK, [&] { return frameShown(app) == 22; }},
         {GDK_KEY_Left, GDK_SHIFT_MASK, [&] { return frameShown(app) == 21; }},
-        {GDK_KEY_Right, {}, [&] { return std::abs(position() - 7.15) < 0.05; }},
+        {GDK_KEY_Right, {}, [&] { return frameShown(app) == 71; }},
         {GDK_KEY_bracketright, {}, [&] { return app.sectionLoopButton->get_active(); }},
         {GDK_KEY_backslash, {}, [&] { return !app.sectionLoopButton->get_active(); }},
         {GDK_KEY_Home, {}, [&] { return std::abs(position() - 2.05) < 0.05; }},
@@ -192,7 +192,8 @@ TEST_F(PracticeWindowTest, KeysSeekStepLoopAndChangeTheRate) {
     };
     for (const Case& c : cases) {
         EXPECT_TRUE(press(app, c.key, c.state)) << "case " << &c - cases;
-        EXPECT_TRUE(::spinUntil(c.holds, 5s)) << "case " << &c - cases;
+        EXPECT_TRUE(::spinUntil(c.holds, 5s))
+            << "case " << &c - cases << ": at " << position() << ", frame " << frameShown(app);
     }
     EXPECT_EQ(app.rateDisplay->get_text(), "100 %");
 
