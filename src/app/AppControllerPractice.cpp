@@ -164,6 +164,9 @@ void AppController::connectPractice() {
     connectPractisedColumn();
 
     practiceMemory = std::make_unique<PracticeMemory>();
+    if (!practiceMemory->isPersistent())
+        g_message("practice cannot be kept in %s; it lasts for this run only",
+                  PracticeMemory::defaultLocation().c_str());
     mprisService = std::make_unique<MprisService>(*this);
     showPractice();
 }

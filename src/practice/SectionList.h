@@ -20,7 +20,6 @@ public:
     SectionList(BaseObjectType* cobject, const Glib::RefPtr<Gtk::Builder>& builder);
 
     void setSections(const std::vector<PracticeSection>& sections, int current);
-    int rowCount() const { return static_cast<int>(names.size()); }
     const std::vector<std::string>& rowNames() const { return names; }
 
     sigc::signal<void(int)>& signalPicked() { return picked; }
