@@ -160,6 +160,8 @@ public:
     void clearTimeDisplayForCurrentMovie();
     void setPlayButtonOn();
     void setPlayButtonOff();
+    // The button's picture and tooltip only: Play when `play`, else Pause.
+    void showPlayButtonAs(bool play);
     void setLoopButtonOn();
     void setLoopButtonOff();
     void setReverseButtonOn();
