@@ -149,7 +149,7 @@ void DemoStore::handleDescription(SoupServer*, SoupServerMessage* message, const
     auto* store = static_cast<DemoStore*>(self);
     StoreRequest request = requestOf(message);
     store->record(request, DescriptionResponder::respond(message, store->descriptionsFolder,
-                                                         store->baseURL()));
+                                                         store->baseURL(), store->faults()));
 }
 
 void DemoStore::handleFaults(SoupServer*, SoupServerMessage* message, const char*,

@@ -207,8 +207,9 @@ int StorePages::respond(SoupServerMessage* message) {
                 "<p>The demo accounts and their passwords are listed in Fretlark's README.</p>"};
     else if (name == "/popup.php")
         page = {SOUP_STATUS_OK, "Pop-up Window",
-                "<script>window.open('preview.php?product=1', 'preview', "
-                "'width=150,height=150');</script><p>A preview of Slap Basics opens in a small "
+                "<script>window.addEventListener('load', () => window.open("
+                "'preview.php?product=1', 'preview', 'width=150,height=150'));</script><p>A "
+                "preview of Slap Basics opens in a small "
                 "window.</p><p><a href=\"terms.php\" target=\"_blank\">Terms of Sale</a></p>"};
     else if (name == "/alert.php")
         page = {SOUP_STATUS_OK, "Store Notice",

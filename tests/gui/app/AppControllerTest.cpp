@@ -218,7 +218,7 @@ TEST_F(StartUpTest, ControlsAreInTheirStartingState) {
     installStrumwell();
     auto& app = start(chooseStrumwell);
     EXPECT_TRUE(app.window()->is_visible());
-    EXPECT_FALSE(app.webView->is_visible());
+    EXPECT_FALSE(app.webView->widget().is_visible());
     EXPECT_TRUE(app.movieView->is_visible());
     for (Gtk::Widget* hidden : std::initializer_list<Gtk::Widget*>{
              app.backButton, app.forwardButton, app.homeButton, app.printButton, app.progressBar,
@@ -298,7 +298,7 @@ TEST_F(ModeTest, ARunThatEndedInTheStoreStartsInTheStore) {
     auto& app = start();
     app.restoreApplicationMode();
     EXPECT_EQ(app.appMode, AppController::shopMode);
-    EXPECT_TRUE(app.webView->is_visible());
+    EXPECT_TRUE(app.webView->widget().is_visible());
     EXPECT_FALSE(app.movieView->is_visible());
     EXPECT_TRUE(app.statusView->is_visible());
     EXPECT_TRUE(app.signInButton->is_visible());
@@ -326,7 +326,7 @@ TEST_F(ModeTest, TheShopButtonSwitchesModesAndEveryStepIsSaved) {
     EXPECT_EQ(app.appMode, AppController::browseMode);
     EXPECT_FALSE(dynamic_cast<Gtk::ToggleButton*>(app.shopButton)->get_active());
     EXPECT_TRUE(app.movieView->is_visible());
-    EXPECT_FALSE(app.webView->is_visible());
+    EXPECT_FALSE(app.webView->widget().is_visible());
     Defaults::resetStandard();
     EXPECT_FALSE(Defaults::standard().boolForKey("FrlsaveApplicationMode"));
     EXPECT_FALSE(Defaults::standard().boolForKey("showWelcomeSplash")) << "stays off for good";
