@@ -184,6 +184,11 @@ std::unique_ptr<WebView> WebView::relatedTo(WebView& related) {
     auto* view = WEBKIT_WEB_VIEW(
         g_object_new(WEBKIT_TYPE_WEB_VIEW, "related-view", related.webView, nullptr));
     g_object_ref_sink(view);
+    // The engine would share the opener's settings; a pop-up keeps the engine's own, with no
+    // application name in its user agent.
+    WebKitSettings* own = webkit_settings_new();
+    webkit_web_view_set_settings(view, own);
+    g_object_unref(own);
     return std::unique_ptr<WebView>(new WebView(view));
 }
 

@@ -16,11 +16,12 @@ const char* const loginAction = "process";
 
 const char* const styleSheet = R"(
 body { font: 15px/1.45 "DejaVu Sans", sans-serif; margin: 0; color: #222; background: #f6f4ef; }
-header { background: #2d3a4a; color: #fff; padding: 14px 24px; display: flex; align-items: center; }
+header { background: #2d3a4a; color: #fff; padding: 12px 24px; display: flex; flex-wrap: wrap;
+         align-items: center; row-gap: 6px; }
 header h1 { font-size: 18px; margin: 0; flex: 1; white-space: nowrap; }
 header a { color: #cfe0f5; margin-left: 16px; text-decoration: none; white-space: nowrap; }
 main { padding: 16px 24px; }
-.user { color: #cfe0f5; font-size: 13px; margin-left: 16px; }
+.user { color: #cfe0f5; font-size: 13px; margin-left: 16px; white-space: nowrap; }
 .lessons { display: flex; flex-wrap: wrap; gap: 16px; }
 .lesson { background: #fff; border: 1px solid #ddd6c8; border-radius: 6px; padding: 12px 16px;
           width: 210px; }
@@ -307,8 +308,10 @@ StorePages::Page StorePages::buy(SoupServerMessage* message, const std::string& 
     std::string order = "order=" + std::to_string(nextOrderNumber());
     std::filesystem::create_directories(descriptionsFolder);
     std::ofstream(descriptionsFolder + "/" + order + ".xml") << Catalogue::description(*lesson);
-    soup_message_headers_replace(soup_server_message_get_response_headers(message), "Download",
-                                 order.c_str());
+    // Header names are not case-sensitive; the program must find this one among look-alikes.
+    SoupMessageHeaders* headers = soup_server_message_get_response_headers(message);
+    soup_message_headers_append(headers, "X-Download-Note", "starts in Fretlark");
+    soup_message_headers_append(headers, "download", order.c_str());
     return {SOUP_STATUS_OK, "Thank You",
             "<p>Thank you for buying <b>" + html(lesson->title) +
                 "</b>. Fretlark downloads it into your library now.</p><p class=\"note\">Your "
