@@ -24,9 +24,13 @@ void AppControllerFixture::SetUp() {
     MainThread::adopt();
     // Nothing listens there: a test that enters the store never reaches out beyond this machine.
     Defaults::standard().setString("storeHost", "127.0.0.1:1");
-    Alert::setResponder([this](const AlertRequest& request) -> std::optional<AlertAnswer> {
+    answerAlerts([](const AlertRequest&) { return 0; });
+}
+
+void AppControllerFixture::answerAlerts(std::function<int(const AlertRequest&)> button) {
+    Alert::setResponder([this, button](const AlertRequest& request) {
         alerts.push_back(request);
-        return AlertAnswer{0, false};
+        return std::optional<AlertAnswer>(AlertAnswer{button(request), false});
     });
 }
 
