@@ -387,7 +387,7 @@ private:
 
     // The store's keyboard commands and status bar.
     void connectStoreActions();
-    void setStoreActionsEnabled(bool enabled);
+    void updateStoreActions();
     void setStoreStatusLoading();
     void setStoreStatusIdle();
     void signinAnswered(const SigninAnswer& answer);

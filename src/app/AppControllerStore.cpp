@@ -23,6 +23,7 @@
 #include <gtkmm/progressbar.h>
 #include <gtkmm/searchentry.h>
 #include <gtkmm/togglebutton.h>
+#include <string_view>
 
 #include "drawing/StatusView.h"
 #include "platform/movie/QTMovieView.h"
@@ -108,11 +109,14 @@ void AppController::connectStoreActions() {
     }
 }
 
-void AppController::setStoreActionsEnabled(bool enabled) {
+// Escape stops a load only while one runs; otherwise it is the search fields' key.
+void AppController::updateStoreActions() {
+    bool inShop = appMode == shopMode;
     for (const auto& command : storeCommands)
         if (auto action = std::dynamic_pointer_cast<Gio::SimpleAction>(
                 application->lookup_action(command.action)))
-            action->set_enabled(enabled);
+            action->set_enabled(inShop && (std::string_view(command.action) != "store-stop" ||
+                                           stopButton->get_visible()));
 }
 
 void AppController::setShopMode() {
@@ -138,7 +142,7 @@ void AppController::setShopMode() {
     }
     appMode = shopMode;
     setShopButtonState(shopButton, true);
-    setStoreActionsEnabled(true);
+    updateStoreActions();
     Defaults::standard().setBool(FrlsaveApplicationMode, true);
     Defaults::standard().setBool(FrlshowWelcomeSplash, false);
 }
@@ -151,7 +155,7 @@ void AppController::setBrowseMode() {
     adjustFrameView(contentFrame());
     appMode = browseMode;
     setShopButtonState(shopButton, false);
-    setStoreActionsEnabled(false);
+    updateStoreActions();
     Defaults::standard().setBool(FrlsaveApplicationMode, false);
 }
 
@@ -221,6 +225,7 @@ void AppController::setStoreStatusLoading() {
     stopButton->show();
     storeStatus->show();
     storeStatus->set_text(FrlaccessingStore);
+    updateStoreActions();
     // The bar shows only while it moves.
     progressBar->set_opacity(1);
     if (!progressAnimation.connected())
@@ -238,6 +243,7 @@ void AppController::setStoreStatusIdle() {
     stopButton->hide();
     storeStatus->set_text("");
     storeStatus->hide();
+    updateStoreActions();
     progressAnimation.disconnect();
     progressBar->set_fraction(0);
     progressBar->set_opacity(0);

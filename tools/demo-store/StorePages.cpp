@@ -21,7 +21,7 @@ header { background: #2d3a4a; color: #fff; padding: 12px 24px; display: flex; fl
 header h1 { font-size: 18px; margin: 0; flex: 1; white-space: nowrap; }
 header a { color: #cfe0f5; margin-left: 16px; text-decoration: none; white-space: nowrap; }
 main { padding: 16px 24px; }
-.user { color: #cfe0f5; font-size: 13px; margin-left: 16px; white-space: nowrap; }
+.user { color: #cfe0f5; font-size: 13px; flex-basis: 100%; }
 .lessons { display: flex; flex-wrap: wrap; gap: 16px; }
 .lesson { background: #fff; border: 1px solid #ddd6c8; border-radius: 6px; padding: 12px 16px;
           width: 210px; }

@@ -168,8 +168,10 @@ TEST_F(StoreWindowTest, TheHomePageLoadsOnceAndTheStatusBarFollowsEveryLoad) {
         ASSERT_TRUE(eventually([&] { return app.stopButton->get_visible(); }));
         EXPECT_FALSE(app.iconButton->get_visible());
         EXPECT_EQ(app.storeStatus->get_text(), "Accessing Store...");
+        EXPECT_TRUE(app.application->lookup_action("store-stop")->get_enabled());
     }));
     EXPECT_TRUE(statusIsIdle(app));
+    EXPECT_FALSE(app.application->lookup_action("store-stop")->get_enabled()) << "Escape is free";
     EXPECT_TRUE(app.backButton->get_sensitive());
     EXPECT_EQ(title(app), "Download Store (About the Store)") << "not the inner frame's title";
     EXPECT_EQ(requestsFor("/downloadStore/news.php").size(), 1u);
