@@ -126,6 +126,9 @@ void AppController::setShopMode() {
         movieView->gotoBeginning();
         movie->removeAllMovieCallbacks();
     }
+    // With the callbacks gone nothing else would tell the buttons that the movie stopped.
+    setPlayButtonOff();
+    clearButtonStates();
     movieView->hide();
     setStoreControlsVisible(true);
     setLoginState(loginState);

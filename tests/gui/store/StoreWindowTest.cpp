@@ -385,7 +385,12 @@ TEST_F(StoreWindowTest, APurchaseDownloadsTheLessonIntoTheLibraryWhereItPlays) {
     app.browserSingleClick(app.fsBrowser);
     ASSERT_TRUE(app.lastVisNodes && app.lastVisNodes->size() == 2);
     ASSERT_TRUE(app.playMovieFile(lesson, false));
-    EXPECT_TRUE(eventually([&] { return app.isMoviePlaying(); }));
+    ASSERT_TRUE(eventually([&] { return app.isMoviePlaying(); }));
+    // Paused with the button still on Pause, as a start-up leaves a movie that has not started.
+    app.pauseMovie();
+    app.setPlayButtonOn();
+    app.setShopMode();
+    EXPECT_EQ(app.playButton->get_tooltip_text(), "Play") << "the buttons show the stop";
 }
 
 // ---- The hand-off from a finished purchase to the download engine ----
