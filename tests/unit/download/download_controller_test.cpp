@@ -179,6 +179,7 @@ TEST_F(DownloadControllerTest, AnEntityBombIsQueuedLiterallyWithoutExpansion) {
 
 TEST_F(DownloadControllerTest, ProgressIsSentOnlyWhenTheLengthIsKnown) {
     std::string known = makeLesson("Known.mov", 3 * 1024 * 1024, 3);
+    setSpeed(6 * 1024 * 1024); // progress is posted at most about 60 times a second
     queue({{episode("Known.mov")}});
     controller().startDownloader();
     ASSERT_TRUE(waitFor([&] { return allRecordsConsumed() && recorder.ended == 1; }));
