@@ -106,6 +106,14 @@ struct UriUnref {
     void operator()(GUri* uri) const { g_uri_unref(uri); }
 };
 
+// A source that runs when its ready time is set to 0, once; it stays attached for reuse.
+gboolean dispatchOnce(GSource* source, GSourceFunc callback, gpointer data) {
+    g_source_set_ready_time(source, -1);
+    return callback(data);
+}
+
+GSourceFuncs onceFuncs = {nullptr, nullptr, dispatchOnce, nullptr, nullptr, nullptr};
+
 struct SourceDestroy {
     void operator()(GSource* source) const {
         g_source_destroy(source);
@@ -134,6 +142,8 @@ struct Transfer::Impl : std::enable_shared_from_this<Transfer::Impl> {
     GObjectPtr<GInputStream> body;
     // Set while waiting for the body to become readable.
     std::unique_ptr<GSource, SourceDestroy> readable;
+    // Reads on after a full buffer: the end of a body may come with nothing left to poll for.
+    std::unique_ptr<GSource, SourceDestroy> readOn;
     std::unique_ptr<char[]> buffer;
     std::string path;
     bool allowOverwrite = false;
@@ -149,6 +159,7 @@ struct Transfer::Impl : std::enable_shared_from_this<Transfer::Impl> {
 
     ~Impl() {
         readable.reset();
+        readOn.reset();
         closeFile(false);
     }
 
@@ -298,8 +309,13 @@ struct Transfer::Impl : std::enable_shared_from_this<Transfer::Impl> {
         if (!G_IS_POLLABLE_INPUT_STREAM(body.get()) ||
             !g_pollable_input_stream_can_poll(G_POLLABLE_INPUT_STREAM(body.get())))
             return fail("The body cannot be read without blocking");
-        if (!buffer)
+        if (!buffer) {
             buffer.reset(new char[bufferSize]);
+            readOn.reset(g_source_new(&onceFuncs, sizeof(GSource)));
+            g_source_set_callback(readOn.get(), onReadOn, this, nullptr);
+            g_source_set_ready_time(readOn.get(), -1);
+            g_source_attach(readOn.get(), g_main_context_get_thread_default());
+        }
         pump();
     }
 
@@ -323,6 +339,10 @@ struct Transfer::Impl : std::enable_shared_from_this<Transfer::Impl> {
             return finish();
         if (error && !error.matches(G_IO_ERROR, G_IO_ERROR_WOULD_BLOCK))
             return fail(error.message());
+        if (!error) {
+            g_source_set_ready_time(readOn.get(), 0);
+            return;
+        }
         readable.reset(g_pollable_input_stream_create_source(pollable, cancellable.get()));
         g_source_set_callback(readable.get(), G_SOURCE_FUNC(onReadable), this, nullptr);
         g_source_attach(readable.get(), g_main_context_get_thread_default());
@@ -336,6 +356,13 @@ struct Transfer::Impl : std::enable_shared_from_this<Transfer::Impl> {
         if (!self->ended)
             self->pump();
         return G_SOURCE_REMOVE;
+    }
+
+    static gboolean onReadOn(gpointer data) {
+        auto self = static_cast<Impl*>(data)->shared_from_this();
+        if (!self->ended)
+            self->pump();
+        return G_SOURCE_CONTINUE;
     }
 
     // Writes the first `size` bytes of the buffer and tells the delegate; false when the
@@ -390,6 +417,7 @@ struct Transfer::Impl : std::enable_shared_from_this<Transfer::Impl> {
     void stop() {
         ended = true;
         readable.reset();
+        readOn.reset();
         g_cancellable_cancel(cancellable.get());
         closeFile(false);
     }

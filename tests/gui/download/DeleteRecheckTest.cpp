@@ -34,7 +34,7 @@ protected:
 TEST_F(DeleteRecheckTest, ALessonWhoseTransferBeganWhileTheQuestionWasOpenIsKept) {
     std::ofstream(store->lessonsFolder() + "/Late.mov") << std::string(400000, 'L');
     FaultPlan slow;
-    slow.bytesPerSecond = 20000;
+    slow.bytesPerSecond = 100000;
     store->store().setFaults(slow);
     auto& app = start();
     app.toggleDownload(nullptr);
@@ -44,6 +44,7 @@ TEST_F(DeleteRecheckTest, ALessonWhoseTransferBeganWhileTheQuestionWasOpenIsKept
         "</Sub-Category><Filename>Late.mov</Filename><Artist>A</Artist><Level>L</Level><Link>" +
         store->lessonURL("Late.mov") + "</Link></Episode></Series></D>");
     downloads.queueDocument(document->document_element());
+    app.refreshBrowserView(false);
     app.fsBrowser->setPath("/B/C/S");
     app.browserSingleClick(app.fsBrowser);
     app.resultsView->selectRow(0, false);
