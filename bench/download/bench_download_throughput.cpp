@@ -89,5 +89,6 @@ int main() {
                 engine.cpu * 1000 / mb);
     std::printf("curl:   %.1f MB/s, %.2f ms CPU per MB\n", mb / curl.seconds, curl.cpu * 1000 / mb);
     std::printf("engine/curl throughput ratio: %.2f\n", curl.seconds / engine.seconds);
+    std::printf("engine/curl CPU per MB ratio: %.2f\n", engine.cpu / curl.cpu);
     return 0;
 }
