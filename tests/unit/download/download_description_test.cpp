@@ -64,12 +64,14 @@ TEST(DownloadDescriptionTest, UnsafeOrIncompleteEpisodesAreLeftOutAndTheOthersKe
         "<Episode><Instrument>Bass</Instrument><Category>C</Category><Sub-Category>S"
         "</Sub-Category><Filename>NoLevel.mov</Filename><Artist>A</Artist>"
         "<Link>https://h/x</Link></Episode>";
+    std::string noHost =
+        episodeXML("B", "A.mov", "http://") + episodeXML("B", "B.mov", "https:///x");
     auto episodes =
         episodesOf("<D><Series>" + episodeXML("../../../etc", "Up.mov") +
                    episodeXML("/tmp", "Abs.mov") + episodeXML("Bass/./x", "Dot.mov") +
                    episodeXML("", "Empty.mov") + episodeXML("Bass", "sub/dir.mov") +
                    episodeXML("Bass", "..") + episodeXML("Bass", "File.mov", "file:///etc/passwd") +
-                   episodeXML("Bass", "Js.mov", "javascript:alert(1)") + missingLevel +
+                   episodeXML("Bass", "Js.mov", "javascript:alert(1)") + missingLevel + noHost +
                    episodeXML("Bass/Fretless", "Good.mov", "HTTPS://h/good") + "</Series></D>");
     ASSERT_EQ(episodes.size(), 1u);
     EXPECT_EQ(episodes[0].value("Filename"), "Good.mov");
