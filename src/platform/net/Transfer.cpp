@@ -109,7 +109,7 @@ struct UriUnref {
     void operator()(GUri* uri) const { g_uri_unref(uri); }
 };
 
-// A source that runs when its ready time is set to 0, once; it stays attached for reuse.
+// A source that runs once each time its ready time is set and comes; it stays attached for reuse.
 gboolean dispatchOnce(GSource* source, GSourceFunc callback, gpointer data) {
     g_source_set_ready_time(source, -1);
     return callback(data);
@@ -301,6 +301,10 @@ struct Transfer::Impl : std::enable_shared_from_this<Transfer::Impl> {
     }
 
     void openDestination(bool append) {
+        // The HTTP library's bodies can be polled; anything else cannot be read without waiting.
+        if (!G_IS_POLLABLE_INPUT_STREAM(body.get()) ||
+            !g_pollable_input_stream_can_poll(G_POLLABLE_INPUT_STREAM(body.get())))
+            return fail("The body cannot be read without blocking");
         int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW;
         flags |= append ? O_APPEND : O_TRUNC;
         if (!append && !allowOverwrite)
@@ -309,10 +313,6 @@ struct Transfer::Impl : std::enable_shared_from_this<Transfer::Impl> {
         if (fd < 0)
             return fail("Cannot write " + path);
         written = append ? resumeFrom : 0;
-        // The HTTP library's bodies can be polled; anything else cannot be read without waiting.
-        if (!G_IS_POLLABLE_INPUT_STREAM(body.get()) ||
-            !g_pollable_input_stream_can_poll(G_POLLABLE_INPUT_STREAM(body.get())))
-            return fail("The body cannot be read without blocking");
         if (!buffer) {
             buffer.reset(new char[bufferSize]);
             readOn.reset(g_source_new(&onceFuncs, sizeof(GSource)));
