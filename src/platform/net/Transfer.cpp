@@ -20,6 +20,9 @@ constexpr gsize bufferSize = 256 * 1024;
 // While data flows, it is left to gather this long (microseconds) between reads, so a fast
 // connection is read in large pieces rather than one TLS record per wake-up.
 constexpr gint64 gatherTime = 1000;
+// Written data is sent on to the disk in pieces this large while the transfer runs, so the flush
+// at the end finds little left to write.
+constexpr std::int64_t writebackSize = 8 * 1024 * 1024;
 const char* const storeCertificateKey = "storeCertificate";
 const char* const resumeURLKey = "URL";
 const char* const resumeValidatorKey = "Validator";
@@ -155,6 +158,8 @@ struct Transfer::Impl : std::enable_shared_from_this<Transfer::Impl> {
     int fd = -1;
     // Bytes in the destination file; for a continued transfer it starts at the partial size.
     std::int64_t written = 0;
+    // Bytes already handed to the disk's writeback.
+    std::int64_t writtenBack = 0;
     // Where a continued transfer asks to start; 0 for a whole file.
     std::int64_t resumeFrom = 0;
     std::string validator;
@@ -313,6 +318,7 @@ struct Transfer::Impl : std::enable_shared_from_this<Transfer::Impl> {
         if (fd < 0)
             return fail("Cannot write " + path);
         written = append ? resumeFrom : 0;
+        writtenBack = written;
         if (!buffer) {
             buffer.reset(new char[bufferSize]);
             readOn.reset(g_source_new(&onceFuncs, sizeof(GSource)));
@@ -379,6 +385,10 @@ struct Transfer::Impl : std::enable_shared_from_this<Transfer::Impl> {
             return false;
         }
         written += static_cast<std::int64_t>(size);
+        if (written - writtenBack >= writebackSize) {
+            ::sync_file_range(fd, writtenBack, written - writtenBack, SYNC_FILE_RANGE_WRITE);
+            writtenBack = written;
+        }
         return notifyDelegate([](TransferDelegate& d, Transfer& t,
                                  std::uint32_t length) { d.didReceiveDataOfLength(t, length); },
                               static_cast<std::uint32_t>(size));

@@ -32,9 +32,8 @@ public:
 // One HTTP(S) GET whose body is written straight into a file, able to stop and continue later.
 // It starts at once and calls its delegate on the main context that was the thread default when
 // it was created. Only a 200 answer is the whole file; encoded bodies are decoded. Every failure is
-// logged with the link and its reason. Servers whose
-// certificate chains to the PEM file named by the user default "storeCertificate" are trusted
-// besides the system's authorities.
+// logged with the link and its reason. Servers whose certificate chains to the PEM file named by
+// the user default "storeCertificate" are trusted besides the system's authorities.
 //
 // Continuing sends Range and If-Range and appends only to a 206 answer that starts exactly at the
 // partial file's size and carries the validator saved with the resume data; a 200 answer rewrites
