@@ -47,6 +47,7 @@ void AppController::connectTransport() {
         });
         button->add_controller(press);
     }
+    connectPractice();
 }
 
 void AppController::setButtonPictures(Gtk::Button* button, const char* image,
@@ -73,6 +74,7 @@ bool AppController::playMovieFile(const std::string& path, bool showOnlyPoster) 
                                                          : FrlsaveUserSelectionDownloadStore;
         Defaults::standard().setInteger(key, row);
     }
+    rememberPractice();
     stopMovie();
     FrlQTMovie* movie = currentMovie();
     if (!movie || movie->movieFilePath() != path) {
@@ -90,8 +92,11 @@ bool AppController::playMovieFile(const std::string& path, bool showOnlyPoster) 
     movie->setLoops(isLooping);
     movie->setEditable(false);
     setupControlsForNewMovie();
+    restorePractice(showOnlyPoster);
     if (showOnlyPoster) {
         movieView->gotoPosterFrame();
+        // A poster stands still, so the button offers Play; a press still plays the selection.
+        showPlayButtonAs(true);
         return true;
     }
     movieView->play();
@@ -244,14 +249,20 @@ void AppController::clearTimeDisplayForCurrentMovie() {
 
 void AppController::setPlayButtonOn() {
     isMoviePaused = false;
-    setButtonPictures(playButton, "pause_active", "pause_press");
-    playButton->set_tooltip_text("Pause");
+    showPlayButtonAs(false);
 }
 
 void AppController::setPlayButtonOff() {
     isMoviePaused = true;
-    setButtonPictures(playButton, "play_active", "play_press");
-    playButton->set_tooltip_text("Play");
+    showPlayButtonAs(true);
+}
+
+void AppController::showPlayButtonAs(bool play) {
+    if (play)
+        setButtonPictures(playButton, "play_active", "play_press");
+    else
+        setButtonPictures(playButton, "pause_active", "pause_press");
+    playButton->set_tooltip_text(play ? "Play" : "Pause");
 }
 
 void AppController::setLoopButtonOn() {
@@ -305,6 +316,7 @@ void AppController::moviePlayingCallBack(FrlQTMovie* movie) {
     adjustTimeDisplayForCurrentMovie();
     if (movie->isPlaying() && isMoviePaused)
         setPlayButtonOn();
+    practiceTick(movie);
 }
 
 void AppController::movieStoppedCallBack(FrlQTMovie*) {
