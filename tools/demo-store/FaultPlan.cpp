@@ -23,6 +23,16 @@ bool FaultPlan::set(const std::string& name, const std::string& value) {
         changeOnRange = parseFlag(value);
     else if (name == "no-length")
         noContentLength = parseFlag(value);
+    else if (name == "partial-for-plain")
+        partialForPlain = parseFlag(value);
+    else if (name == "wrong-start")
+        wrongStart = parseFlag(value);
+    else if (name == "unsatisfiable")
+        unsatisfiable = parseFlag(value);
+    else if (name == "ignore-if-range")
+        ignoreIfRange = parseFlag(value);
+    else if (name == "no-validator")
+        noValidator = parseFlag(value);
     else if (name == "drop-after" && parseNumber(value, number))
         dropAfter = number;
     else if (name == "status" && parseNumber(value, number) && number >= 100 && number < 600)

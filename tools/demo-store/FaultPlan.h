@@ -12,7 +12,8 @@ class FaultPlan {
 public:
     // Option names as on the command line without the leading "--": drop-after=N,
     // ignore-range, change-on-range, status=N, no-length, slow=BYTES_PER_SECOND,
-    // page-delay=MILLISECONDS.
+    // page-delay=MILLISECONDS, partial-for-plain, wrong-start, unsatisfiable, ignore-if-range,
+    // no-validator.
     bool set(const std::string& name, const std::string& value);
     static FaultPlan fromQuery(const std::map<std::string, std::string>& query);
 
@@ -30,4 +31,14 @@ public:
     std::int64_t bytesPerSecond = 0;
     // Hold every store page back this long before answering; 0 answers at once.
     std::int64_t pageDelay = 0;
+    // Answer a request without Range with 206 and the first half of the file.
+    bool partialForPlain = false;
+    // Answer a range request with 206 from half the asked-for byte, saying so in Content-Range.
+    bool wrongStart = false;
+    // Answer every range request with 416.
+    bool unsatisfiable = false;
+    // Serve the range even when If-Range names another version of the file.
+    bool ignoreIfRange = false;
+    // Send no ETag, so nothing can be continued.
+    bool noValidator = false;
 };
