@@ -15,6 +15,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using namespace std::chrono_literals;
+
 // Serves the browser from real folders the way the application does: each column is listed
 // when its count is asked for, and its cells are filled from that listing.
 class LibraryDelegate : public ColumnBrowserDelegate, public LibraryRoot {
@@ -152,7 +154,7 @@ TEST_F(ColumnBrowserTest, ColumnZeroShowsVisibleEntriesAsLeavesAndBranches) {
     EXPECT_EQ(browser->path(), "/");
 
     window.present();
-    ASSERT_TRUE(GuiTest::runUntil([&] { return rowWidgetShowing("Empty", 0) != nullptr; }));
+    ASSERT_TRUE(spinUntil([&] { return rowWidgetShowing("Empty", 0) != nullptr; }));
     EXPECT_FALSE(rowWidgetShowing("Empty", 0)->showsBranchArrow());
     EXPECT_TRUE(rowWidgetShowing("Get Started", 0)->showsBranchArrow());
     EXPECT_EQ(rowWidgetShowing("Blues & \"Jazz\"", 0)->textLabel().get_text(), "Blues & \"Jazz\"");
@@ -194,7 +196,7 @@ TEST_F(ColumnBrowserTest, NamesThatAreNotUtf8AreShownReadablyAndFoundByPath) {
     window.present();
     EXPECT_TRUE(browser->setPath("/" + rawName));
     EXPECT_EQ(browser->path(), "/" + rawName);
-    ASSERT_TRUE(GuiTest::runUntil([&] { return rowWidgetShowing(rawName, 0) != nullptr; }));
+    ASSERT_TRUE(spinUntil([&] { return rowWidgetShowing(rawName, 0) != nullptr; }));
     Glib::ustring shown = rowWidgetShowing(rawName, 0)->textLabel().get_text();
     EXPECT_TRUE(shown.validate());
     EXPECT_EQ(shown.substr(0, 5), "Take ");
@@ -232,7 +234,7 @@ TEST_F(ColumnBrowserTest, UserSelectionOpensTheNextColumnAndRunsTheActions) {
     EXPECT_EQ(browser->lastColumn(), 1);
     EXPECT_EQ(browser->numberOfRowsInColumn(1), 0);
 
-    GuiTest::settle();
+    spinFor(150ms);
     gtk_widget_activate_action(GTK_WIDGET(browser->matrixInColumn(0)->gobj()), "list.activate-item",
                                "u", static_cast<guint>(rowNamed("loose.mov", 0)));
     EXPECT_EQ(doubleClicks, std::vector<std::string>{"/loose.mov"});
@@ -245,14 +247,14 @@ TEST_F(ColumnBrowserTest, AColumnIsListedOncePerLoadAndReloadingKeepsTheSelectio
     make("Lesson 7000.mov.d/Sub");
     browser->loadColumnZero();
     window.present();
-    ASSERT_TRUE(GuiTest::runUntil([&] { return rowWidgetShowing("Lesson 0.mov", 0) != nullptr; }));
+    ASSERT_TRUE(spinUntil([&] { return rowWidgetShowing("Lesson 0.mov", 0) != nullptr; }));
     EXPECT_LT(delegate->cellsFilled, 1000) << "only the rows on screen are filled";
 
     // Scrolling fills the rows that come into view from the one listing.
     gtk_widget_activate_action(GTK_WIDGET(browser->matrixInColumn(0)->gobj()),
                                "list.scroll-to-item", "u", 9999u);
     ASSERT_TRUE(
-        GuiTest::runUntil([&] { return rowWidgetShowing("Lesson 9999.mov", 0) != nullptr; }));
+        spinUntil([&] { return rowWidgetShowing("Lesson 9999.mov", 0) != nullptr; }));
     EXPECT_EQ(browser->loadedCellAtRow(5000, 0)->stringValue(), "Lesson 5000.mov");
     EXPECT_TRUE(browser->setPath("/Lesson 7000.mov.d"));
     EXPECT_EQ(delegate->countRequests[0], 1);
@@ -274,11 +276,11 @@ TEST_F(ColumnBrowserTest, ColumnsShareTheWidthThreeToAViewAndTheLastIsScrolledIn
     browser->loadColumnZero();
     window.present();
     ASSERT_TRUE(browser->setPath("/A/B"));
-    ASSERT_TRUE(GuiTest::runUntil([&] {
+    ASSERT_TRUE(spinUntil([&] {
         return browser->get_width() > 0 &&
                std::abs(browser->columnWidth() - browser->get_width() / 3) <= 2;
     }));
-    GuiTest::settle();
+    spinFor(150ms);
     EXPECT_NEAR(browser->matrixInColumn(1)->get_width(), browser->columnWidth(), 4);
 
     // Narrower than the minimum, columns keep the minimum width and the browser scrolls.
@@ -295,11 +297,11 @@ TEST_F(ColumnBrowserTest, ColumnsShareTheWidthThreeToAViewAndTheLastIsScrolledIn
             return false;
         return left >= 0 && left + list->get_width() <= adjustment->get_page_size() + 2;
     };
-    ASSERT_TRUE(GuiTest::runUntil(lastColumnShown));
+    ASSERT_TRUE(spinUntil(lastColumnShown));
     EXPECT_NEAR(browser->matrixInColumn(3)->get_width(), 400, 4);
     EXPECT_GT(adjustment->get_value(), 0);
     browser->scrollColumnToVisible(0);
-    ASSERT_TRUE(GuiTest::runUntil([&] { return adjustment->get_value() == 0; }));
+    ASSERT_TRUE(spinUntil([&] { return adjustment->get_value() == 0; }));
 }
 
 TEST_F(ColumnBrowserTest, PointerClicksRunTheActions) {
@@ -308,24 +310,24 @@ TEST_F(ColumnBrowserTest, PointerClicksRunTheActions) {
     makeLessonTree();
     browser->loadColumnZero();
     window.present();
-    ASSERT_TRUE(GuiTest::runUntil([&] { return rowWidgetShowing("Get Started", 0) != nullptr; }));
-    GuiTest::settle(300);
+    ASSERT_TRUE(spinUntil([&] { return rowWidgetShowing("Get Started", 0) != nullptr; }));
+    spinFor(300ms);
 
     ASSERT_TRUE(GuiTest::clickWidget(*rowWidgetShowing("Get Started", 0), 1));
-    ASSERT_TRUE(GuiTest::runUntil([&] { return clicks.size() == 1; }));
+    ASSERT_TRUE(spinUntil([&] { return clicks.size() == 1; }));
     EXPECT_EQ(clicks[0], "/Get Started");
     EXPECT_EQ(browser->lastColumn(), 1);
 
     // A click on the row already selected is still a click (made after the double-click time).
-    GuiTest::settle(800);
+    spinFor(800ms);
     ASSERT_TRUE(GuiTest::clickWidget(*rowWidgetShowing("Get Started", 0), 1));
-    ASSERT_TRUE(GuiTest::runUntil([&] { return clicks.size() == 2; }));
+    ASSERT_TRUE(spinUntil([&] { return clicks.size() == 2; }));
     EXPECT_EQ(clicks[1], "/Get Started");
 
-    GuiTest::settle(300);
-    ASSERT_TRUE(GuiTest::runUntil([&] { return rowWidgetShowing("Theory", 1) != nullptr; }));
+    spinFor(300ms);
+    ASSERT_TRUE(spinUntil([&] { return rowWidgetShowing("Theory", 1) != nullptr; }));
     ASSERT_TRUE(GuiTest::clickWidget(*rowWidgetShowing("Theory", 1), 2));
-    ASSERT_TRUE(GuiTest::runUntil([&] { return doubleClicks.size() == 1; }));
+    ASSERT_TRUE(spinUntil([&] { return doubleClicks.size() == 1; }));
     EXPECT_EQ(doubleClicks[0], "/Get Started/Theory");
     EXPECT_EQ(clicks.back(), "/Get Started/Theory");
 }
@@ -337,20 +339,20 @@ TEST_F(ColumnBrowserTest, ArrowKeysMoveBetweenColumns) {
     browser->loadColumnZero();
     window.present();
     browser->setPath("/Get Started");
-    GuiTest::settle(300);
+    spinFor(300ms);
     browser->focusSelectedColumn();
-    GuiTest::settle();
+    spinFor(150ms);
 
     ASSERT_TRUE(GuiTest::pressKey(*browser, "Right"));
-    ASSERT_TRUE(GuiTest::runUntil([&] { return clicks.size() == 1; }));
+    ASSERT_TRUE(spinUntil([&] { return clicks.size() == 1; }));
     EXPECT_EQ(clicks[0], "/Get Started/Quickstart Video");
 
     ASSERT_TRUE(GuiTest::pressKey(*browser, "Down"));
-    ASSERT_TRUE(GuiTest::runUntil([&] { return clicks.size() == 2; }));
+    ASSERT_TRUE(spinUntil([&] { return clicks.size() == 2; }));
     EXPECT_EQ(clicks[1], "/Get Started/Theory");
 
     ASSERT_TRUE(GuiTest::pressKey(*browser, "Left"));
-    ASSERT_TRUE(GuiTest::runUntil([&] { return clicks.size() == 3; }));
+    ASSERT_TRUE(spinUntil([&] { return clicks.size() == 3; }));
     EXPECT_EQ(clicks[2], "/Get Started");
     EXPECT_EQ(browser->lastColumn(), 1);
     EXPECT_EQ(browser->selectedRowInColumn(1), -1);

@@ -160,7 +160,7 @@ TEST_F(ImageViewTest, TheEmblemIsDrawnAtItsOwnSizeInTheLowerLeftCorner) {
     view->set_valign(Gtk::Align::START);
     window.set_child(*view);
     window.present();
-    ASSERT_TRUE(GuiTest::runUntil([&] { return view->get_height() == 16; }));
+    ASSERT_TRUE(spinUntil([&] { return view->get_height() == 16; }));
 
     view->setPartial(true);
     EXPECT_EQ(view->pixelAfterDrawing(0, 15), 0xffff0000u);

@@ -10,7 +10,6 @@
 #include <pugixml.hpp>
 #include <random>
 #include <sstream>
-#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -24,8 +23,7 @@ void DownloadTest::SetUp() {
 void DownloadTest::TearDown() {
     DownloadController::uninitialize();
     // Notifications still queued belong to this test only.
-    while (g_main_context_iteration(nullptr, FALSE)) {
-    }
+    spin();
     store.reset();
     FreshEnvironmentTest::TearDown();
 }
@@ -78,17 +76,6 @@ std::string DownloadTest::writeDescription(const std::string& xml) {
 std::string DownloadTest::libraryPath(const EpisodeValues& values) const {
     return purchases() + "/" + values.instrument + "/" + values.category + "/" +
            values.subCategory + "/" + values.filename;
-}
-
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        if (!g_main_context_iteration(nullptr, FALSE))
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
 }
 
 std::string sha256OfFile(const std::string& path) {

@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <glib.h>
 #include <mutex>
 #include <sstream>
@@ -156,31 +155,4 @@ bool MovieMedia::decodesCleanly(const std::string& path) {
     std::string errors;
     bool ok = run({"ffmpeg", "-v", "error", "-i", path, "-f", "null", "-"}, nullptr, &errors);
     return ok && errors.empty();
-}
-
-std::string MovieMedia::readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    return buffer.str();
-}
-
-void MovieMedia::writeFile(const std::string& path, const std::string& contents) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << contents;
-}
-
-bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    // A steady wake-up so that a quiet main context cannot block past the deadline.
-    guint wake = g_timeout_add(
-        10, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
-    while (!done() && std::chrono::steady_clock::now() < deadline)
-        g_main_context_iteration(nullptr, TRUE);
-    g_source_remove(wake);
-    return done();
-}
-
-void spinFor(std::chrono::milliseconds duration) {
-    spinUntil([] { return false; }, duration);
 }
