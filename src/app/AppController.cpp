@@ -5,6 +5,7 @@
 #include "download/DownloadController.h"
 #include "drawing/FrameView.h"
 #include "drawing/StatusView.h"
+#include "export/ExportDialog.h"
 #include "platform/Defaults.h"
 #include "platform/MainThread.h"
 #include "platform/Paths.h"
@@ -132,6 +133,7 @@ void AppController::loadLayout() {
     loopButton = control<Gtk::Button>("loopButton");
     createButton = control<Gtk::Button>("createButton");
     iPodButton = control<Gtk::Button>("iPodButton");
+    albumButton = control<Gtk::Button>("albumButton");
     shopButton = control<Gtk::Button>("shopButton");
     backButton = control<Gtk::Button>("backButton");
     forwardButton = control<Gtk::Button>("forwardButton");
@@ -180,6 +182,7 @@ void AppController::connectActions() {
     add("quit", [this] { terminate(nullptr); });
     shopButton->signal_clicked().connect([this] { shop(shopButton); });
     connectTransport();
+    connectCompanionControls();
     for (const auto& command : fileCommands)
         if (command.accelerator)
             application->set_accel_for_action(std::string("app.") + command.action,
@@ -303,8 +306,10 @@ void AppController::setUpControls() {
     downloadStatus->hide();
     createButton->set_sensitive(false);
     iPodButton->set_sensitive(false);
+    albumButton->set_sensitive(false);
     if (!isTigerOrLater)
         searchField->set_sensitive(false);
+    configureSearchField();
     // The layout's pictures: the buttons' looks before any movie is loaded.
     setButtonPictures(playButton, "play_active", "play_press");
     setButtonPictures(reverseButton, "rewind_off", "rewind_offpress");
@@ -481,9 +486,3 @@ void AppController::applicationWillTerminate() {
     // Placeholder: CookieChecker::deleteLoginCookie lands with the store issue.
     Defaults::standard().synchronize();
 }
-
-// Placeholder: the GarageBand check lands with the companion-applications issue.
-void AppController::checkGarageBandVersion() {}
-
-// Placeholder: movie export lands with the companion-applications issue.
-void AppController::exportFile(Gtk::Widget*) {}

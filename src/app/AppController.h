@@ -8,6 +8,7 @@
 #include "platform/ui/ColumnBrowserDelegate.h"
 #include "platform/ui/TableViewDelegate.h"
 #include "rowviews/SubviewTableViewControllerDataSourceProtocol.h"
+#include "search/LibraryQuery.h"
 
 #include <cstdint>
 #include <giomm/menu.h>
@@ -46,6 +47,7 @@ class FrlQTMovie;
 class QTMovieView;
 class ProductChooser;
 class StatusView;
+class ExportDialog;
 
 // The one controller of the main window. Each concern lives in a file of its own beside this
 // header (AppControllerTransport.cpp, AppControllerLibrary.cpp ...); AppController.cpp holds
@@ -282,6 +284,36 @@ public:
     // Download hand-off.
     std::unique_ptr<Transfer> downloader;
     std::string outputPath;
+
+    // Library search.
+    void configureSearchField();
+    void search(Gtk::SearchEntry* sender);
+    void updateData(LibraryQuery* notification);
+    void queryDone(LibraryQuery* notification);
+    // Escape, or a cleared search field, brings back the files of the browsed folder.
+    void endSearch();
+    std::unique_ptr<SearchWorker> searchWorker = std::make_unique<SearchWorker>();
+    std::unique_ptr<LibraryQuery> query;
+    // The text last searched for, so that the pause after typing does not search it again.
+    std::string lastSearchText;
+    // Companion files and export (AppControllerCompanion.cpp).
+    std::string getGarageBandPathForCurrentSelection() const;
+    std::string getiPodPathForCurrentSelection() const;
+    static std::optional<std::string> getGBVersionString();
+    void create(Gtk::Widget* sender);
+    // contextInfo: the state of the sheet's check box.
+    void gbAlertDidEnd(int returnCode, std::optional<bool> contextInfo);
+    void exportForiPod(Gtk::Widget* sender);
+    void download(Gtk::Widget* sender);
+    void callAddToiTunes(const std::string& handler, const std::string& withFileName);
+    bool selectionHasAlbum() const;
+    void connectCompanionControls();
+    // A finished export into the listed folder appears in the file list.
+    void showExportedFile(const std::string& path);
+    // Create, iPod and Album follow the file list's selection.
+    void enableCompanionControls();
+    Gtk::Button* albumButton = nullptr;
+    std::unique_ptr<ExportDialog> exportDialog;
 
 private:
     void loadLayout();

@@ -155,15 +155,14 @@ void AppController::tableViewSelectionDidChange(TableView*) {
         clearTimeDisplayForCurrentMovie();
         createButton->set_sensitive(false);
         iPodButton->set_sensitive(false);
+        albumButton->set_sensitive(false);
         return;
     }
     if (ignoreSelectionChange)
         ignoreSelectionChange = false;
     else if (!isMoviePlaying())
         playCurrentSelection(true);
-    // Placeholder: the Create and iPod buttons follow the selection with the companion issue.
-    createButton->set_sensitive(false);
-    iPodButton->set_sensitive(false);
+    enableCompanionControls();
     validateMenus();
 }
 
