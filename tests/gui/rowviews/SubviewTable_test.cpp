@@ -12,31 +12,18 @@ namespace {
 
 using namespace std::chrono_literals;
 
-const char* const tableLayout = R"(<?xml version="1.0" encoding="UTF-8"?>
-<interface>
+// The file list in small: a name column and the status column that hosts the row views.
+const char* const tableLayout = R"(<interface>
   <object class="GtkWindow" id="window">
-    <property name="default-width">500</property>
-    <property name="default-height">400</property>
-    <child>
-      <object class="GtkScrolledWindow">
-        <child>
-          <object class="GtkColumnView" id="resultsView">
-            <child>
-              <object class="GtkColumnViewColumn" id="Name">
-                <property name="title">Name</property>
-                <property name="expand">true</property>
-              </object>
-            </child>
-            <child>
-              <object class="GtkColumnViewColumn" id="Status">
-                <property name="title"></property>
-                <property name="fixed-width">60</property>
-              </object>
-            </child>
-          </object>
-        </child>
-      </object>
-    </child>
+    <property name="default-width">500</property><property name="default-height">400</property>
+    <child><object class="GtkScrolledWindow"><child><object class="GtkColumnView" id="resultsView">
+      <child><object class="GtkColumnViewColumn" id="Name">
+        <property name="title">Name</property><property name="expand">true</property>
+      </object></child>
+      <child><object class="GtkColumnViewColumn" id="Status">
+        <property name="title"></property><property name="fixed-width">60</property>
+      </object></child>
+    </object></child></object></child>
   </object>
 </interface>)";
 

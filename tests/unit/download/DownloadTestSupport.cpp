@@ -5,7 +5,6 @@
 #include "platform/MainThread.h"
 
 #include <filesystem>
-#include <fstream>
 #include <glib.h>
 #include <pugixml.hpp>
 #include <random>
@@ -29,14 +28,12 @@ void DownloadTest::TearDown() {
 }
 
 std::string DownloadTest::makeLesson(const std::string& name, std::size_t size, unsigned seed) {
-    std::string path = store->lessonsFolder() + "/" + name;
-    fs::create_directories(fs::path(path).parent_path());
     std::mt19937 generator(seed);
     std::string contents(size, '\0');
     for (char& byte : contents)
         byte = static_cast<char>(generator() & 0xff);
-    std::ofstream(path, std::ios::binary) << contents;
-    return path;
+    writeFile(store->lessonsFolder() + "/" + name, contents);
+    return store->lessonsFolder() + "/" + name;
 }
 
 EpisodeValues DownloadTest::episode(const std::string& filename) const {
@@ -79,17 +76,14 @@ std::string DownloadTest::libraryPath(const EpisodeValues& values) const {
 }
 
 std::string sha256OfFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    if (!fs::exists(path))
         return "missing";
-    GChecksum* checksum = g_checksum_new(G_CHECKSUM_SHA256);
-    char buffer[65536];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
-        g_checksum_update(checksum, reinterpret_cast<const guchar*>(buffer),
-                          static_cast<gssize>(in.gcount()));
-    std::string digest = g_checksum_get_string(checksum);
-    g_checksum_free(checksum);
-    return digest;
+    std::string bytes = readFile(path);
+    gchar* digest = g_compute_checksum_for_data(
+        G_CHECKSUM_SHA256, reinterpret_cast<const guchar*>(bytes.data()), bytes.size());
+    std::string text = digest;
+    g_free(digest);
+    return text;
 }
 
 std::int64_t sizeOfFile(const std::string& path) {

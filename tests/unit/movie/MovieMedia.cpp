@@ -23,19 +23,19 @@ std::string optionsKey(const LessonOptions& o) {
     return std::to_string(std::hash<std::string>{}(text)) + "." + o.extension;
 }
 
-std::vector<std::string> videoInput(const LessonOptions& o) {
+// The lavfi source of the picture: a test pattern, or one colour per second.
+std::string videoSource(const LessonOptions& o) {
     std::string size = std::to_string(o.width) + "x" + std::to_string(o.height);
     std::string rate = std::to_string(o.framesPerSecond);
     if (o.colours.empty())
-        return {"-f", "lavfi", "-i", "testsrc2=size=" + size + ":rate=" + rate};
+        return "testsrc2=size=" + size + ":rate=" + rate;
     std::string graph;
     for (std::size_t i = 0; i < o.colours.size(); ++i)
         graph += "color=c=" + o.colours[i] + ":s=" + size + ":r=" + rate + ":d=1[v" +
                  std::to_string(i) + "];";
     for (std::size_t i = 0; i < o.colours.size(); ++i)
         graph += "[v" + std::to_string(i) + "]";
-    graph += "concat=n=" + std::to_string(o.colours.size()) + ":v=1:a=0";
-    return {"-f", "lavfi", "-i", graph};
+    return graph + "concat=n=" + std::to_string(o.colours.size()) + ":v=1:a=0";
 }
 
 } // namespace
@@ -62,24 +62,17 @@ std::string MovieMedia::lesson(const LessonOptions& o) {
     if (fs::exists(path))
         return path;
     std::vector<std::string> argv = {"ffmpeg", "-v", "error", "-y"};
-    if (o.video) {
-        for (const std::string& part : videoInput(o))
-            argv.push_back(part);
-    }
-    if (o.audio) {
-        for (const char* part : {"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100"})
-            argv.push_back(part);
-    }
+    if (o.video)
+        argv.insert(argv.end(), {"-f", "lavfi", "-i", videoSource(o)});
+    if (o.audio)
+        argv.insert(argv.end(), {"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100"});
     argv.insert(argv.end(), {"-t", std::to_string(o.seconds)});
-    if (o.video) {
+    if (o.video)
         argv.insert(argv.end(), {"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p",
                                  "-g", std::to_string(o.keyframeInterval), "-keyint_min",
                                  std::to_string(o.keyframeInterval), "-sc_threshold", "0"});
-    }
-    if (o.audio) {
-        for (const char* part : {"-c:a", "aac", "-b:a", "48k"})
-            argv.push_back(part);
-    }
+    if (o.audio)
+        argv.insert(argv.end(), {"-c:a", "aac", "-b:a", "48k"});
     if (o.fastStart)
         argv.insert(argv.end(), {"-movflags", "+faststart"});
     if (o.fragmented)
