@@ -13,12 +13,15 @@
 #include "platform/StoreHost.h"
 #include "platform/VersionQuery.h"
 #include "platform/Workspace.h"
+#include "platform/movie/NotificationCenter.h"
 #include "platform/movie/QTMovieView.h"
 #include "platform/ui/Alert.h"
 #include "platform/ui/ColumnBrowser.h"
 #include "platform/ui/ModalSession.h"
 #include "platform/ui/TableView.h"
 #include "player/FrlQTMovie.h"
+#include "practice/MprisService.h"
+#include "practice/PracticeMemory.h"
 #include "rowviews/ImageView.h"
 #include "rowviews/SubviewController.h"
 #include "rowviews/SubviewTableViewController.h"
@@ -38,6 +41,7 @@
 #include <gtkmm/progressbar.h>
 #include <gtkmm/scale.h>
 #include <gtkmm/searchentry.h>
+#include <gtkmm/shortcutswindow.h>
 #include <mutex>
 #include <stdexcept>
 
@@ -56,6 +60,8 @@ const MenuCommand fileCommands[] = {
     {"toggle-download", "Resume Download", "<Control>r"},
 };
 const MenuCommand applicationCommands[] = {
+    {"show-practised", "Show Time Practised", nullptr},
+    {"shortcuts", "Keyboard Shortcuts", "<Control>question"},
     {"check-for-updates", "Check for Updates…", nullptr},
     {"support", "Support", nullptr},
     {"quit", "Quit", "<Control>q"},
@@ -98,6 +104,12 @@ AppController::AppController(const Glib::RefPtr<Gtk::Application>& app) : applic
 }
 
 AppController::~AppController() {
+    // A movie that outlives the controller (its window kept alive elsewhere) calls nobody back.
+    if (FrlQTMovie* movie = movieView ? currentMovie() : nullptr)
+        movie->removeAllMovieCallbacks();
+    for (sigc::connection& connection : searchConnections)
+        connection.disconnect();
+    NotificationCenter::defaultCenter().removeObserver(this);
     if (mainWindow)
         mainWindow->hide();
     tableViewController.reset();
@@ -482,6 +494,7 @@ void AppController::applicationWillTerminate() {
         return;
     terminated = true;
     downloader.reset();
+    rememberPractice();
     DownloadController::sharedInstance(this).pauseDownloads();
     // Placeholder: CookieChecker::deleteLoginCookie lands with the store issue.
     Defaults::standard().synchronize();

@@ -116,6 +116,8 @@ AppController::objectValueForTableColumn(TableView*, Gtk::ColumnViewColumn* colu
         return std::nullopt;
     const auto& node = (*lastVisNodes)[row];
     std::string path = node->absolutePath();
+    if (auto practised = practisedColumnValue(column, path))
+        return practised;
     if (path != lastMoviePath || lastMoviePath.empty()) {
         lastMoviePath = path;
         lastMovie.reset();

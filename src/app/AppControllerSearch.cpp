@@ -25,18 +25,20 @@ constexpr unsigned typingPause = 300;
 
 void AppController::configureSearchField() {
     searchField->set_search_delay(typingPause);
-    searchField->signal_search_changed().connect([this] {
+    // The field may outlive this controller with a delayed change pending; the destructor cuts it.
+    searchConnections.push_back(searchField->signal_search_changed().connect([this] {
         std::string text = searchField->get_text();
         if (text.empty())
             endSearch();
         else if (!SearchTerms::words(text).empty() && (text != lastSearchText || !lastPath.empty()))
             search(searchField);
-    });
-    searchField->signal_activate().connect([this] { search(searchField); });
-    searchField->signal_stop_search().connect([this] {
+    }));
+    searchConnections.push_back(
+        searchField->signal_activate().connect([this] { search(searchField); }));
+    searchConnections.push_back(searchField->signal_stop_search().connect([this] {
         searchField->set_text("");
         endSearch();
-    });
+    }));
     auto find = Gio::SimpleAction::create("find");
     find->signal_activate().connect([this](const Glib::VariantBase&) {
         if (searchField->is_visible() && searchField->is_sensitive())
@@ -113,9 +115,11 @@ void AppController::queryDone(LibraryQuery* notification) {
 }
 
 void AppController::endSearch() {
-    // A browser click has set lastPath since the last search: the browsed folder shows already.
-    if (!lastPath.empty())
+    // Nothing was searched, or a browser click has set lastPath since: the browsed folder shows
+    // already (and at start-up the file list may not exist yet).
+    if (!lastPath.empty() || lastSearchText.empty())
         return;
+    lastSearchText.clear();
     query.reset();
     lastVisNodes.reset();
     lastRowCount = 0;

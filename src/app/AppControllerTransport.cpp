@@ -47,6 +47,7 @@ void AppController::connectTransport() {
         });
         button->add_controller(press);
     }
+    connectPractice();
 }
 
 void AppController::setButtonPictures(Gtk::Button* button, const char* image,
@@ -73,6 +74,7 @@ bool AppController::playMovieFile(const std::string& path, bool showOnlyPoster) 
                                                          : FrlsaveUserSelectionDownloadStore;
         Defaults::standard().setInteger(key, row);
     }
+    rememberPractice();
     stopMovie();
     FrlQTMovie* movie = currentMovie();
     if (!movie || movie->movieFilePath() != path) {
@@ -90,6 +92,7 @@ bool AppController::playMovieFile(const std::string& path, bool showOnlyPoster) 
     movie->setLoops(isLooping);
     movie->setEditable(false);
     setupControlsForNewMovie();
+    restorePractice(showOnlyPoster);
     if (showOnlyPoster) {
         movieView->gotoPosterFrame();
         return true;
@@ -305,6 +308,7 @@ void AppController::moviePlayingCallBack(FrlQTMovie* movie) {
     adjustTimeDisplayForCurrentMovie();
     if (movie->isPlaying() && isMoviePaused)
         setPlayButtonOn();
+    practiceTick(movie);
 }
 
 void AppController::movieStoppedCallBack(FrlQTMovie*) {

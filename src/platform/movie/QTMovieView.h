@@ -5,6 +5,7 @@
 #include <gdkmm/rectangle.h>
 #include <gtkmm/box.h>
 #include <gtkmm/builder.h>
+#include <gtkmm/overlay.h>
 #include <gtkmm/picture.h>
 #include <gtkmm/scale.h>
 #include <gtkmm/volumebutton.h>
@@ -36,6 +37,8 @@ public:
 
     const Gtk::Picture& videoArea() const { return video; }
     Gtk::Scale& positionScrubber() { return scrubber; }
+    // Lays the widget over the scrubber, at the scrubber's size (a band marking a stretch).
+    void addScrubberOverlay(Gtk::Widget& widget) { scrubberOverlay.add_overlay(widget); }
     Gtk::VolumeButton& volumeControl() { return volume; }
 
 private:
@@ -49,6 +52,7 @@ private:
     Gtk::Picture video;
     Gtk::Box bar{Gtk::Orientation::HORIZONTAL};
     Gtk::Scale scrubber{Gtk::Orientation::HORIZONTAL};
+    Gtk::Overlay scrubberOverlay;
     Gtk::VolumeButton volume;
     sigc::connection frameConnection;
     sigc::connection idleConnection;
