@@ -1,6 +1,6 @@
+#include "../../unit/movie/MovieMedia.h"
 #include "GuiSupport.h"
 #include "TestEnvironment.h"
-#include "../../unit/movie/MovieMedia.h"
 
 #include "drawing/FrameView.h"
 #include "drawing/StatusView.h"

@@ -112,8 +112,8 @@ TEST(MovieFileTest, ReadsTimeScaleDurationPosterAndNaturalSize) {
 
 TEST(MovieFileTest, RefusesTruncatedDamagedAndForeignFiles) {
     const std::vector<std::uint8_t> good = seed("languages-first.mov");
-    for (std::size_t cut : {good.size() - 1, good.size() / 2, std::size_t{20}, std::size_t{7},
-                            std::size_t{0}}) {
+    for (std::size_t cut :
+         {good.size() - 1, good.size() / 2, std::size_t{20}, std::size_t{7}, std::size_t{0}}) {
         std::vector<std::uint8_t> truncated(good.begin(), good.begin() + static_cast<long>(cut));
         EXPECT_FALSE(parseBytes(truncated)) << "cut at " << cut;
     }

@@ -104,9 +104,8 @@ TEST_F(QTMovieTest, RefusesMissingTruncatedDamagedAndForeignFiles) {
          {std::pair{"scrambled.mov", std::string(4, '\0') + contents.substr(4)},
           std::pair{"notes.txt", std::string("Practice the slap pattern slowly.\n")},
           std::pair{"sheet.pdf", std::string("%PDF-1.4\n%\xE2\xE3\xCF\xD3\n")},
-          std::pair{
-              "broken.png",
-              readFile(MovieMedia::picture("png", 32, 24, "red")).substr(0, 30)}}) {
+          std::pair{"broken.png",
+                    readFile(MovieMedia::picture("png", 32, 24, "red")).substr(0, 30)}}) {
         bad.push_back(root() + "/" + name);
         writeFile(bad.back(), text);
     }
