@@ -95,6 +95,8 @@ bool AppController::playMovieFile(const std::string& path, bool showOnlyPoster) 
     restorePractice(showOnlyPoster);
     if (showOnlyPoster) {
         movieView->gotoPosterFrame();
+        // A poster stands still, so the button offers Play; a press still plays the selection.
+        showPlayButtonAs(true);
         return true;
     }
     movieView->play();
@@ -247,14 +249,20 @@ void AppController::clearTimeDisplayForCurrentMovie() {
 
 void AppController::setPlayButtonOn() {
     isMoviePaused = false;
-    setButtonPictures(playButton, "pause_active", "pause_press");
-    playButton->set_tooltip_text("Pause");
+    showPlayButtonAs(false);
 }
 
 void AppController::setPlayButtonOff() {
     isMoviePaused = true;
-    setButtonPictures(playButton, "play_active", "play_press");
-    playButton->set_tooltip_text("Play");
+    showPlayButtonAs(true);
+}
+
+void AppController::showPlayButtonAs(bool play) {
+    if (play)
+        setButtonPictures(playButton, "play_active", "play_press");
+    else
+        setButtonPictures(playButton, "pause_active", "pause_press");
+    playButton->set_tooltip_text(play ? "Play" : "Pause");
 }
 
 void AppController::setLoopButtonOn() {

@@ -29,6 +29,8 @@ bool FaultPlan::set(const std::string& name, const std::string& value) {
         status = static_cast<int>(number);
     else if (name == "slow" && parseNumber(value, number))
         bytesPerSecond = number;
+    else if (name == "page-delay" && parseNumber(value, number))
+        pageDelay = number;
     else
         return false;
     return true;

@@ -4,13 +4,15 @@
 #include <map>
 #include <string>
 
-// The misbehaviour the demo store puts on lesson files, so the download engine can be tried
-// against the failures of real servers. Set from command-line switches or from the query of
+// The misbehaviour the demo store puts on lesson files, and the pace of its pages, so that the
+// download engine and the store view can be tried against the failures of real servers. Set from
+// command-line switches or from the query of
 // "/control/faults".
 class FaultPlan {
 public:
     // Option names as on the command line without the leading "--": drop-after=N,
-    // ignore-range, change-on-range, status=N, no-length, slow=BYTES_PER_SECOND.
+    // ignore-range, change-on-range, status=N, no-length, slow=BYTES_PER_SECOND,
+    // page-delay=MILLISECONDS.
     bool set(const std::string& name, const std::string& value);
     static FaultPlan fromQuery(const std::map<std::string, std::string>& query);
 
@@ -26,4 +28,6 @@ public:
     bool noContentLength = false;
     // Throttle the body to this many bytes per second; 0 for full speed.
     std::int64_t bytesPerSecond = 0;
+    // Hold every store page back this long before answering; 0 answers at once.
+    std::int64_t pageDelay = 0;
 };
