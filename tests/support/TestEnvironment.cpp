@@ -4,8 +4,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -48,17 +46,4 @@ std::string FreshEnvironmentTest::useOwnResources() {
     fs::create_directories(resources);
     setenv("FRETLARK_RESOURCES", resources.c_str(), 1);
     return resources;
-}
-
-void FreshEnvironmentTest::writeFile(const std::string& path, const std::string& contents) {
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out << contents;
-}
-
-std::string FreshEnvironmentTest::readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    return buffer.str();
 }

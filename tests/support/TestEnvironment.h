@@ -1,5 +1,8 @@
 #pragma once
 
+#include "MainLoop.h"
+#include "TestFiles.h"
+
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
@@ -19,8 +22,10 @@ protected:
     std::string makeSystemFolder(const std::string& absolutePath) const;
     // Resources come from an empty folder of the test's own until the test ends.
     std::string useOwnResources();
-    static void writeFile(const std::string& path, const std::string& contents);
-    static std::string readFile(const std::string& path);
+    static void writeFile(const std::string& path, const std::string& contents) {
+        ::writeFile(path, contents);
+    }
+    static std::string readFile(const std::string& path) { return ::readFile(path); }
 
 private:
     std::string tempRoot;

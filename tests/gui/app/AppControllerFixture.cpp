@@ -4,7 +4,6 @@
 #include "platform/Defaults.h"
 #include "platform/MainThread.h"
 
-#include <chrono>
 #include <glibmm/main.h>
 #include <gtkmm/window.h>
 
@@ -70,19 +69,4 @@ AppController& AppControllerFixture::start(std::function<void(AppController&)> c
     chooser.disconnect();
     spin();
     return *controller;
-}
-
-bool AppControllerFixture::spinUntil(const std::function<bool()>& done) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        g_main_context_iteration(nullptr, FALSE);
-    }
-    return true;
-}
-
-void AppControllerFixture::spin() {
-    while (g_main_context_iteration(nullptr, FALSE))
-        continue;
 }

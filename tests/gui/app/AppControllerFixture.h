@@ -24,9 +24,8 @@ protected:
     void installJamcroft();
     // Creates the controller and runs its start-up; `choose` runs once the chooser is on screen.
     AppController& start(std::function<void(AppController&)> choose = {});
-    // Turns the main loop until `done` answers true or a few seconds have passed.
-    static bool spinUntil(const std::function<bool()>& done);
-    static void spin();
+    static bool spinUntil(const std::function<bool()>& done) { return ::spinUntil(done); }
+    static void spin() { ::spin(); }
 
     static Glib::RefPtr<Gtk::Application> application();
     std::unique_ptr<AppController> controller;

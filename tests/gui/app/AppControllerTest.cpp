@@ -17,16 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void chooseJamcroft(AppController& app) {
-    app.pChooser->jamcroftButton->activate();
-}
-void chooseStrumwell(AppController& app) {
-    app.pChooser->strumwellButton->activate();
-}
-void chooseDownloadStore(AppController& app) {
-    app.pChooser->downloadStoreButton->activate();
-}
-
 using VersionGateTest = AppControllerFixture;
 
 TEST_F(VersionGateTest, AnOldSystemOrMovieFrameworkIsRefusedBeforeAnythingElse) {
@@ -57,7 +47,7 @@ TEST_F(VersionGateTest, AnOldSystemOrMovieFrameworkIsRefusedBeforeAnythingElse) 
         setenv(c.variable, c.value, 1);
         alerts.clear();
         chooserWasShown = false;
-        auto& app = start(chooseStrumwell);
+        auto& app = start([](AppController& a) { a.pChooser->strumwellButton->activate(); });
         bool refused = *c.refusal != '\0';
         EXPECT_EQ(app.isTerminating(), refused);
         EXPECT_EQ(chooserWasShown, !refused);
@@ -96,15 +86,15 @@ TEST_F(ProductTest, WithoutLessonProductsTheStoreOpensWithItsWelcomePicture) {
 TEST_F(ProductTest, TheChooserShowsTheInstalledProductsAndEachChoiceGivesItsRoot) {
     const struct {
         bool strumwell, jamcroft;
-        void (*choose)(AppController&);
+        Gtk::Button* ProductChooser::*choice;
         int product;
         std::string root, title;
     } cases[] = {
-        {false, true, chooseJamcroft, AppController::jamcroftProduct,
+        {false, true, &ProductChooser::jamcroftButton, AppController::jamcroftProduct,
          "/Library/Application Support/Fretlark/Jamcroft/Videos", "Jamcroft"},
-        {true, true, chooseStrumwell, AppController::strumwellProduct,
+        {true, true, &ProductChooser::strumwellButton, AppController::strumwellProduct,
          "/Library/Application Support/Fretlark/Videos", "Strumwell"},
-        {true, false, chooseDownloadStore, AppController::downloadStoreProduct,
+        {true, false, &ProductChooser::downloadStoreButton, AppController::downloadStoreProduct,
          "/Music/Fretlark/Purchases", "Download Store"},
     };
     for (const auto& c : cases) {
@@ -118,7 +108,7 @@ TEST_F(ProductTest, TheChooserShowsTheInstalledProductsAndEachChoiceGivesItsRoot
             strumwellShown = owner.pChooser->strumwellButton->is_visible();
             jamcroftShown = owner.pChooser->jamcroftButton->is_visible();
             storeShown = owner.pChooser->downloadStoreButton->is_visible();
-            c.choose(owner);
+            ((*owner.pChooser).*c.choice)->activate();
         });
         SCOPED_TRACE(c.title);
         EXPECT_TRUE(chooserWasShown);

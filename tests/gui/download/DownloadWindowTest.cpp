@@ -10,7 +10,6 @@
 #include "rowviews/ImageView.h"
 
 #include <filesystem>
-#include <fstream>
 #include <gtkmm/label.h>
 #include <gtkmm/progressbar.h>
 #include <gtkmm/spinner.h>
@@ -40,10 +39,8 @@ protected:
     std::string purchases() const { return home() + "/Music/Fretlark/Purchases"; }
     std::string workFolder() const { return home() + "/.cache/FretlarkDownloads/download"; }
 
-    std::string lesson(const std::string& name, std::size_t size) {
-        std::string path = store->lessonsFolder() + "/" + name;
-        std::ofstream(path, std::ios::binary) << std::string(size, 'L');
-        return path;
+    void lesson(const std::string& name, std::size_t size) {
+        writeFile(store->lessonsFolder() + "/" + name, std::string(size, 'L'));
     }
 
     std::string description(const std::vector<std::string>& names) const {
@@ -57,16 +54,15 @@ protected:
     }
 
     void publishDescription(const std::string& query, const std::vector<std::string>& names) {
-        std::ofstream(store->descriptionsFolder() + "/" + query + ".xml") << description(names);
+        writeFile(store->descriptionsFolder() + "/" + query + ".xml", description(names));
     }
 
     // Leaves a record of an unstarted lesson, as a run that ended early would.
     void leaveUnfinishedLesson(const std::string& name) {
         lesson(name, 1000);
         publishDescription("leftover", {name});
-        std::string stored = root() + "/leftover.xml";
-        std::ofstream(stored) << description({name});
-        DownloadController::sharedInstance(nullptr).addDownload(stored);
+        writeFile(root() + "/leftover.xml", description({name}));
+        DownloadController::sharedInstance(nullptr).addDownload(root() + "/leftover.xml");
         DownloadController::uninitialize();
     }
 
@@ -83,8 +79,7 @@ TEST_F(DownloadWindowTest, TheProgressDisplayShowsTheLessonAndHidesAtTheEnd) {
     app.updateDownloadProgress(42.5);
     EXPECT_DOUBLE_EQ(app.downloadBar->get_fraction(), 0.425);
     app.endDownloadProgress();
-    EXPECT_FALSE(app.downloadBar->is_visible());
-    EXPECT_FALSE(app.downloadFrame->is_visible());
+    EXPECT_FALSE(app.downloadBar->is_visible() || app.downloadFrame->is_visible());
     EXPECT_EQ(std::string(app.downloadStatus->get_text()), "");
     EXPECT_DOUBLE_EQ(app.downloadBar->get_fraction(), 0.0);
 }
@@ -147,22 +142,6 @@ TEST_F(DownloadWindowTest, AHandOffFetchesTheDescriptionAndASecondCancelsTheFirs
     EXPECT_FALSE(fs::exists(first));
 }
 
-TEST_F(DownloadWindowTest, QuittingPausesATransferSoTheNextRunCanContinue) {
-    lesson("Long.mov", 400000);
-    FaultPlan slow;
-    slow.bytesPerSecond = 40000;
-    store->store().setFaults(slow);
-    publishDescription("order=5", {"Long.mov"});
-    auto& app = start();
-    ASSERT_TRUE(app.beginDownload("order=5"));
-    std::string lessonPath = purchases() + "/Bass/Grooves/Walking/Long.mov";
-    ASSERT_TRUE(spinUntil([&] { return fs::exists(lessonPath) && fs::file_size(lessonPath) > 0; }));
-    app.terminate(nullptr);
-    EXPECT_FALSE(app.canPauseDownloads());
-    EXPECT_TRUE(fs::exists(home() + "/.cache/FretlarkDownloads/ResumeData"));
-    EXPECT_TRUE(fs::exists(workFolder() + "/Long.plist"));
-}
-
 class DeleteTest : public DownloadWindowTest {
 protected:
     // Starts a slow purchase of Long.mov followed by Later.mov and waits for Long.mov to begin.
@@ -208,12 +187,13 @@ protected:
     }
 };
 
+// Quitting pauses the transfer so that the next run can continue it or delete it.
 TEST_F(DeleteTest, APausedLessonGoesWithItsLinkAndLeftovers) {
     auto& first = startSlowPurchase();
-    first.toggleDownload(nullptr);
+    first.terminate(nullptr);
     ASSERT_FALSE(first.canPauseDownloads());
     ASSERT_TRUE(fs::exists(home() + "/.cache/FretlarkDownloads/ResumeData"));
-    first.terminate(nullptr);
+    ASSERT_TRUE(fs::exists(workFolder() + "/Long.plist"));
     controller.reset();
 
     // The next run: "Later" to the resume question, "Delete" to the confirmation.

@@ -1,10 +1,9 @@
+#include "GuiSupport.h"
 #include "GuiTest.h"
 #include "library/FSBrowserCell.h"
 #include "library/FSNodeInfo.h"
 #include "support/TestEnvironment.h"
 
-#include <cairomm/context.h>
-#include <cairomm/surface.h>
 #include <filesystem>
 #include <gdkmm/texture.h>
 #include <gtkmm/label.h>
@@ -15,31 +14,11 @@ namespace fs = std::filesystem;
 namespace {
 
 // The cell's drawing, rendered into pixels that a test can read.
-class RenderedCell {
-public:
-    RenderedCell(FSBrowserCell& cell, Gtk::Widget& controlView, int width, int height)
-        : surface(Cairo::ImageSurface::create(Cairo::Surface::Format::ARGB32, width, height)) {
-        auto snapshot = Gtk::Snapshot::create();
-        cell.drawInteriorWithFrame(snapshot, Gdk::Rectangle(0, 0, width, height), controlView);
-        GskRenderNode* node =
-            gtk_snapshot_free_to_node(GTK_SNAPSHOT(g_object_ref(snapshot->gobj())));
-        auto context = Cairo::Context::create(surface);
-        if (node) {
-            gsk_render_node_draw(node, context->cobj());
-            gsk_render_node_unref(node);
-        }
-        surface->flush();
-    }
-
-    // ARGB of one pixel, premultiplied as Cairo keeps it.
-    std::uint32_t pixel(int x, int y) const {
-        const unsigned char* row = surface->get_data() + y * surface->get_stride();
-        return reinterpret_cast<const std::uint32_t*>(row)[x];
-    }
-
-private:
-    Cairo::RefPtr<Cairo::ImageSurface> surface;
-};
+std::unique_ptr<Canvas> render(FSBrowserCell& cell, Gtk::Widget& controlView) {
+    auto snapshot = Gtk::Snapshot::create();
+    cell.drawInteriorWithFrame(snapshot, Gdk::Rectangle(0, 0, 60, 18), controlView);
+    return drawSnapshot(snapshot, 60, 18);
+}
 
 class FSBrowserCellTest : public FreshEnvironmentTest {
 protected:
@@ -54,8 +33,7 @@ protected:
 
 TEST_F(FSBrowserCellTest, FilledFromANodeAndLaidOutAroundItsIconSlot) {
     std::string library = root() + "/Videos";
-    writeFile(library + "/Lessons/a.mov", "x");
-    fs::create_directories(library + "/Series/Part 1");
+    makeTree(library, {"Lessons/a.mov", "Series/Part 1/"});
     fs::create_symlink(library + "/gone", library + "/Dangling");
     FSBrowserCell cell;
     cell.setIconImage(redIcon());
@@ -83,20 +61,19 @@ TEST_F(FSBrowserCellTest, FilledFromANodeAndLaidOutAroundItsIconSlot) {
 
 TEST_F(FSBrowserCellTest, DrawsTheIconOverItsSlot) {
     FSBrowserCell cell;
-    RenderedCell withoutIcon(cell, controlView, 60, 18);
-    EXPECT_EQ(withoutIcon.pixel(10, 9), 0u);
+    EXPECT_TRUE(render(cell, controlView)->at(10, 9).isClear());
 
     cell.setIconImage(redIcon());
-    RenderedCell plain(cell, controlView, 60, 18);
-    EXPECT_EQ(plain.pixel(10, 9), 0xffff0000u);
-    EXPECT_EQ(plain.pixel(2, 9) >> 24, 0xffu);
-    EXPECT_NE(plain.pixel(2, 9), 0xffff0000u);
-    EXPECT_EQ(plain.pixel(40, 9), 0u);
+    auto plain = render(cell, controlView);
+    EXPECT_TRUE(plain->at(10, 9).near(1, 0, 0)) << plain->at(10, 9);
+    EXPECT_EQ(plain->at(2, 9).alpha, 255);
+    EXPECT_FALSE(plain->at(2, 9).near(1, 0, 0));
+    EXPECT_TRUE(plain->at(40, 9).isClear());
 
     cell.setHighlighted(true);
-    RenderedCell highlighted(cell, controlView, 60, 18);
-    EXPECT_EQ(highlighted.pixel(10, 9), 0xffff0000u);
-    EXPECT_NE(highlighted.pixel(2, 9), plain.pixel(2, 9));
+    auto highlighted = render(cell, controlView);
+    EXPECT_TRUE(highlighted->at(10, 9).near(1, 0, 0));
+    EXPECT_NE(highlighted->at(2, 9), plain->at(2, 9));
 }
 
 } // namespace

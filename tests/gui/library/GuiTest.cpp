@@ -2,31 +2,13 @@
 
 #include <cairomm/context.h>
 #include <cairomm/surface.h>
-#include <chrono>
 #include <cstdlib>
 #include <gdk/x11/gdkx.h>
 #include <gdkmm/surface.h>
-#include <glib.h>
 #include <gtkmm/native.h>
 #include <string>
 
 namespace GuiTest {
-
-bool runUntil(const std::function<bool()>& condition, int timeoutMs) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        g_main_context_iteration(nullptr, FALSE);
-        g_usleep(1000);
-    }
-    return true;
-}
-
-void settle(int milliseconds) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-    runUntil([&] { return std::chrono::steady_clock::now() > deadline; }, milliseconds + 1000);
-}
 
 bool canClickWithPointer() {
     GdkDisplay* display = gdk_display_get_default();

@@ -1,6 +1,7 @@
 #pragma once
 
-#include <functional>
+#include "MainLoop.h"
+
 #include <gtkmm/widget.h>
 #include <string>
 
@@ -8,9 +9,13 @@
 namespace GuiTest {
 
 // Runs the main loop until the condition holds or the time is up; answers the condition.
-bool runUntil(const std::function<bool()>& condition, int timeoutMs = 3000);
+inline bool runUntil(const std::function<bool()>& condition, int timeoutMs = 3000) {
+    return spinUntil(condition, std::chrono::milliseconds(timeoutMs));
+}
 // Lets layout and drawing catch up.
-void settle(int milliseconds = 150);
+inline void settle(int milliseconds = 150) {
+    spinFor(std::chrono::milliseconds(milliseconds));
+}
 // Real pointer clicks through the X server at a point of the widget (needs xdotool and X11);
 // answers false when they cannot be made here.
 bool canClickWithPointer();

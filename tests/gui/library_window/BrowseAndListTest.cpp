@@ -244,9 +244,7 @@ TEST_F(FileListTest, OnlyMoviesOpenInThePlayerWhateverTheCaseOfTheirExtension) {
     selectRow(app, 0);
     FrlQTMovie* shown = app.currentMovie();
     ASSERT_NE(shown, nullptr);
-    writeFile(folder + "/Notes.txt", "Practise slowly.\n");
-    fs::create_directories(folder + "/Song.band");
-    fs::create_directories(folder + "/Clip.mov");
+    makeTree(folder, {"Notes.txt", "Song.band/", "Clip.mov/"});
     // Companion files asked for a poster, folders and missing paths change nothing.
     for (const char* name : {"04 Sheet.pdf", "Notes.txt", "Song.band", "Clip.mov", "Missing.mov"}) {
         EXPECT_FALSE(app.launchFile(folder + "/" + name, true)) << name;

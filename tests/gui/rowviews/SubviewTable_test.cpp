@@ -10,31 +10,20 @@
 
 namespace {
 
-const char* const tableLayout = R"(<?xml version="1.0" encoding="UTF-8"?>
-<interface>
+using namespace std::chrono_literals;
+
+// The file list in small: a name column and the status column that hosts the row views.
+const char* const tableLayout = R"(<interface>
   <object class="GtkWindow" id="window">
-    <property name="default-width">500</property>
-    <property name="default-height">400</property>
-    <child>
-      <object class="GtkScrolledWindow">
-        <child>
-          <object class="GtkColumnView" id="resultsView">
-            <child>
-              <object class="GtkColumnViewColumn" id="Name">
-                <property name="title">Name</property>
-                <property name="expand">true</property>
-              </object>
-            </child>
-            <child>
-              <object class="GtkColumnViewColumn" id="Status">
-                <property name="title"></property>
-                <property name="fixed-width">60</property>
-              </object>
-            </child>
-          </object>
-        </child>
-      </object>
-    </child>
+    <property name="default-width">500</property><property name="default-height">400</property>
+    <child><object class="GtkScrolledWindow"><child><object class="GtkColumnView" id="resultsView">
+      <child><object class="GtkColumnViewColumn" id="Name">
+        <property name="title">Name</property><property name="expand">true</property>
+      </object></child>
+      <child><object class="GtkColumnViewColumn" id="Status">
+        <property name="title"></property><property name="fixed-width">60</property>
+      </object></child>
+    </object></child></object></child>
   </object>
 </interface>)";
 
@@ -135,7 +124,7 @@ protected:
         files.fill(std::move(names));
         proxy->reloadTableView();
         window->present();
-        GuiTest::runUntil([&] { return files.rows.empty() || table->cellAt(0, status); });
+        spinUntil([&] { return files.rows.empty() || table->cellAt(0, status); });
     }
 
     bool allAttached() const {
@@ -200,7 +189,7 @@ TEST_F(SubviewTableTest, EachRowHostsItsOwnLiveViewCentredInItsCell) {
     showRows(names);
     EXPECT_EQ(table->numberOfRows(), 300);
     EXPECT_EQ(files.countRequests, 1);
-    GuiTest::settle();
+    spinFor(150ms);
     for (int row = 0; row < 3; ++row) {
         SubView* view = files.rows[row]->view();
         EXPECT_EQ(view->get_parent(), table->cellAt(row, status));
@@ -219,7 +208,7 @@ TEST_F(SubviewTableTest, EachRowHostsItsOwnLiveViewCentredInItsCell) {
         EXPECT_EQ(column, name);
 
     table->scrollRowToVisible(299);
-    ASSERT_TRUE(GuiTest::runUntil([&] { return table->cellAt(299, status) != nullptr; }));
+    ASSERT_TRUE(spinUntil([&] { return table->cellAt(299, status) != nullptr; }));
     EXPECT_EQ(files.rows[299]->view()->get_parent(), table->cellAt(299, status));
     table->moveColumn(status, 0);
     EXPECT_EQ(table->tableColumns().front(), status);
@@ -240,12 +229,12 @@ TEST_F(SubviewTableTest, ReloadingLeavesNoViewOfTheEarlierRows) {
         EXPECT_EQ(row->view()->get_parent(), nullptr);
     EXPECT_EQ(table->numberOfRows(), 2);
     table->set_visible(true);
-    ASSERT_TRUE(GuiTest::runUntil([&] { return allAttached(); }));
+    ASSERT_TRUE(spinUntil([&] { return allAttached(); }));
 
     // Rows drawn again without a view keep none of the earlier ones.
     files.withholdViews = true;
     proxy->reloadTableView();
-    GuiTest::settle();
+    spinFor(150ms);
     for (const auto& row : files.rows)
         EXPECT_EQ(row->view()->get_parent(), nullptr);
     files.withholdViews = false;
@@ -253,7 +242,7 @@ TEST_F(SubviewTableTest, ReloadingLeavesNoViewOfTheEarlierRows) {
     // The file list drops its row controllers before it reloads: the cells let go of them.
     files.fill({"f.mov"});
     proxy->reloadTableView();
-    ASSERT_TRUE(GuiTest::runUntil([&] { return allAttached(); }));
+    ASSERT_TRUE(spinUntil([&] { return allAttached(); }));
     EXPECT_EQ(table->numberOfRows(), 1);
 }
 
@@ -299,7 +288,7 @@ TEST_F(SubviewTableTest, SelectionGoesThroughTheDelegateAndSurvivesAReloadWhileV
     EXPECT_EQ(files.selectionChanges, (std::vector<int>{1, 0}));
     EXPECT_EQ(files.selectionChanging, 1);
 
-    GuiTest::settle();
+    spinFor(150ms);
     for (Gtk::Widget* child = table->get_first_child(); child; child = child->get_next_sibling())
         if (GTK_IS_LIST_VIEW(child->gobj()))
             gtk_widget_activate_action(child->gobj(), "list.activate-item", "u", 1u);

@@ -1,5 +1,6 @@
-#include "../../unit/drawing/SurfacePixels.h"
 #include "../../unit/movie/MovieMedia.h"
+#include "GuiSupport.h"
+#include "TestEnvironment.h"
 
 #include "drawing/FrameView.h"
 #include "drawing/StatusView.h"
@@ -12,7 +13,6 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <gtkmm/builder.h>
-#include <gtkmm/init.h>
 #include <gtkmm/snapshot.h>
 #include <gtkmm/widgetpaintable.h>
 #include <gtkmm/window.h>
@@ -43,13 +43,7 @@ std::unique_ptr<Canvas> render(Gtk::Widget& widget) {
     auto snapshot = Gtk::Snapshot::create();
     Gtk::WidgetPaintable::create(widget)->snapshot(snapshot, widget.get_width(),
                                                    widget.get_height());
-    auto canvas = std::make_unique<Canvas>(widget.get_width(), widget.get_height());
-    if (GskRenderNode* node =
-            gtk_snapshot_free_to_node(GTK_SNAPSHOT(g_object_ref(snapshot->gobj())))) {
-        gsk_render_node_draw(node, canvas->cr());
-        gsk_render_node_unref(node);
-    }
-    return canvas;
+    return drawSnapshot(snapshot, widget.get_width(), widget.get_height());
 }
 
 bool isRed(const Pixel& p) {
@@ -199,11 +193,4 @@ TEST_F(ViewsTest, TheScrubberVolumeAndReplacementFollowTheMovie) {
     movieView->setMovie(nullptr);
     EXPECT_FALSE(movieView->videoArea().get_paintable());
     EXPECT_FALSE(movieView->volumeControl().get_sensitive());
-}
-
-int main(int argc, char** argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    gtk_init();
-    Gtk::init_gtkmm_internals();
-    return RUN_ALL_TESTS();
 }

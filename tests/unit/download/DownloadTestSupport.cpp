@@ -5,12 +5,10 @@
 #include "platform/MainThread.h"
 
 #include <filesystem>
-#include <fstream>
 #include <glib.h>
 #include <pugixml.hpp>
 #include <random>
 #include <sstream>
-#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -24,21 +22,18 @@ void DownloadTest::SetUp() {
 void DownloadTest::TearDown() {
     DownloadController::uninitialize();
     // Notifications still queued belong to this test only.
-    while (g_main_context_iteration(nullptr, FALSE)) {
-    }
+    spin();
     store.reset();
     FreshEnvironmentTest::TearDown();
 }
 
 std::string DownloadTest::makeLesson(const std::string& name, std::size_t size, unsigned seed) {
-    std::string path = store->lessonsFolder() + "/" + name;
-    fs::create_directories(fs::path(path).parent_path());
     std::mt19937 generator(seed);
     std::string contents(size, '\0');
     for (char& byte : contents)
         byte = static_cast<char>(generator() & 0xff);
-    std::ofstream(path, std::ios::binary) << contents;
-    return path;
+    writeFile(store->lessonsFolder() + "/" + name, contents);
+    return store->lessonsFolder() + "/" + name;
 }
 
 EpisodeValues DownloadTest::episode(const std::string& filename) const {
@@ -80,29 +75,15 @@ std::string DownloadTest::libraryPath(const EpisodeValues& values) const {
            values.subCategory + "/" + values.filename;
 }
 
-bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        if (!g_main_context_iteration(nullptr, FALSE))
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
 std::string sha256OfFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    if (!fs::exists(path))
         return "missing";
-    GChecksum* checksum = g_checksum_new(G_CHECKSUM_SHA256);
-    char buffer[65536];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
-        g_checksum_update(checksum, reinterpret_cast<const guchar*>(buffer),
-                          static_cast<gssize>(in.gcount()));
-    std::string digest = g_checksum_get_string(checksum);
-    g_checksum_free(checksum);
-    return digest;
+    std::string bytes = readFile(path);
+    gchar* digest = g_compute_checksum_for_data(
+        G_CHECKSUM_SHA256, reinterpret_cast<const guchar*>(bytes.data()), bytes.size());
+    std::string text = digest;
+    g_free(digest);
+    return text;
 }
 
 std::int64_t sizeOfFile(const std::string& path) {

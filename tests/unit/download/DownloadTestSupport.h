@@ -55,9 +55,11 @@ protected:
     ProgressRecorder recorder;
 };
 
-// Turns the main context until the condition holds; false when the time ran out.
-bool waitFor(const std::function<bool()>& condition,
-             std::chrono::milliseconds timeout = std::chrono::seconds(30));
+// Transfers take their time under load, so the engine's waits allow half a minute.
+inline bool waitFor(const std::function<bool()>& condition,
+                    std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
+    return spinUntil(condition, timeout);
+}
 std::string sha256OfFile(const std::string& path);
 std::int64_t sizeOfFile(const std::string& path);
 bool fileExists(const std::string& path);

@@ -45,28 +45,14 @@ protected:
     std::shared_ptr<FSNodeInfo> top(const std::string& path) {
         return FSNodeInfo::nodeWithParent(nullptr, path, app.get());
     }
-    std::string make(const std::string& relative) {
-        std::string path = library + "/" + relative;
-        fs::create_directories(path);
-        return path;
-    }
-    std::string touch(const std::string& relative) {
-        std::string path = library + "/" + relative;
-        writeFile(path, "x");
-        return path;
-    }
 
     std::string library;
     std::unique_ptr<FixedRoot> app;
 };
 
 TEST_F(FSNodeInfoTest, ListsEveryEntrySortedAndHidesLeadingDotNames) {
-    touch("Lesson 10.mov");
-    touch("Lesson 2.mov");
-    touch(".DS_Store");
-    make(".hidden folder");
-    touch("Café \"Blues\" 'n' Rock.pdf");
-    make("Get Started/Quickstart Video");
+    makeTree(library, {"Lesson 10.mov", "Lesson 2.mov", ".DS_Store", ".hidden folder/",
+                       "Café \"Blues\" 'n' Rock.pdf", "Get Started/Quickstart Video/"});
 
     auto node = top(library + "/");
     EXPECT_EQ(node->subNodes().size(), 6u);
@@ -103,16 +89,9 @@ TEST_F(FSNodeInfoTest, TheContentsTestCountsVisibleFilesAndFoldersOncePerNode) {
                  {"OnlyFolders", false, true}, {"Empty", false, false},
                  {"WithPackage", true, false}, {"Lesson.band", false, false},
                  {"notes.txt", false, false}};
-    make("OnlyHidden/.git");
-    touch("OnlyHidden/.notes");
-    make("Mixed/Sub");
-    touch("Mixed/a.mov");
-    make("OnlyFolders/A");
-    make("OnlyFolders/B");
-    make("Empty");
-    make("WithPackage/Song.band/Output");
-    make("Lesson.band/Media");
-    touch("notes.txt");
+    makeTree(library, {"OnlyHidden/.git/", "OnlyHidden/.notes", "Mixed/Sub/", "Mixed/a.mov",
+                       "OnlyFolders/A/", "OnlyFolders/B/", "Empty/",
+                       "WithPackage/Song.band/Output/", "Lesson.band/Media/", "notes.txt"});
     for (const auto& c : cases) {
         auto node = top(library + "/" + c.folder);
         EXPECT_EQ(node->containsFiles(), c.files) << c.folder;
@@ -120,8 +99,7 @@ TEST_F(FSNodeInfoTest, TheContentsTestCountsVisibleFilesAndFoldersOncePerNode) {
     }
     auto cached = top(library + "/Empty");
     EXPECT_FALSE(cached->containsFiles());
-    touch("Empty/a.mov");
-    make("Empty/Extras");
+    makeTree(library, {"Empty/a.mov", "Empty/Extras/"});
     EXPECT_FALSE(cached->containsFiles());
     EXPECT_FALSE(cached->containsDirs());
     EXPECT_TRUE(top(library + "/Empty")->containsFiles());
@@ -129,10 +107,7 @@ TEST_F(FSNodeInfoTest, TheContentsTestCountsVisibleFilesAndFoldersOncePerNode) {
 }
 
 TEST_F(FSNodeInfoTest, PackagesAreFilesAndLinksAreFollowedUnlessBroken) {
-    make("Song.band/Media");
-    make("Loud.BAND");
-    touch("Fake.band");
-    touch("Real Folder/a.mov");
+    makeTree(library, {"Song.band/Media/", "Loud.BAND/", "Fake.band", "Real Folder/a.mov"});
     fs::create_directory_symlink(library + "/Real Folder", library + "/To Folder");
     fs::create_symlink(library + "/Real Folder/a.mov", library + "/To File.mov");
     fs::create_symlink(library + "/gone.mov", library + "/Broken.mov");
@@ -153,7 +128,7 @@ TEST_F(FSNodeInfoTest, PackagesAreFilesAndLinksAreFollowedUnlessBroken) {
     EXPECT_TRUE(toFolder->isDirectory());
     EXPECT_TRUE(toFolder->containsFiles());
     EXPECT_FALSE(top(library + "/Real Folder")->isLink());
-    make("OnlyBroken");
+    fs::create_directory(library + "/OnlyBroken");
     fs::create_symlink(library + "/nowhere", library + "/OnlyBroken/dangling");
     EXPECT_FALSE(top(library + "/OnlyBroken")->containsFiles()) << "a broken link is skipped";
     EXPECT_FALSE(top(library + "/OnlyBroken")->containsDirs());
@@ -169,12 +144,9 @@ void runAsOrdinaryUser(const std::function<bool()>& check) {
 TEST_F(FSNodeInfoTest, UnreadableFoldersAndFiles) {
     fs::permissions(root(), fs::perms::owner_all | fs::perms::others_exec | fs::perms::group_exec);
     fs::permissions(library, fs::perms::all);
-    make("Locked/Inside");
-    touch("Locked/a.mov");
-    std::string secret = touch("secret.mov");
-    touch("open.mov");
+    makeTree(library, {"Locked/Inside/", "Locked/a.mov", "secret.mov", "open.mov"});
     fs::permissions(library + "/Locked", fs::perms::none);
-    fs::permissions(secret, fs::perms::none);
+    fs::permissions(library + "/secret.mov", fs::perms::none);
     FixedRoot* rootAnswer = app.get();
     std::string base = library;
 
@@ -194,9 +166,7 @@ TEST_F(FSNodeInfoTest, UnreadableFoldersAndFiles) {
 }
 
 TEST_F(FSNodeInfoTest, IconsComeFromTheContentType) {
-    touch("sheet.pdf");
-    make("Song.band");
-    make("Folder");
+    makeTree(library, {"sheet.pdf", "Song.band/", "Folder/"});
     fs::create_symlink(library + "/sheet.pdf", library + "/Link.pdf");
     fs::create_symlink(library + "/gone.mov", library + "/Broken.mov");
 

@@ -2,7 +2,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <glib.h>
 #include <mutex>
 #include <sstream>
@@ -24,19 +23,19 @@ std::string optionsKey(const LessonOptions& o) {
     return std::to_string(std::hash<std::string>{}(text)) + "." + o.extension;
 }
 
-std::vector<std::string> videoInput(const LessonOptions& o) {
+// The lavfi source of the picture: a test pattern, or one colour per second.
+std::string videoSource(const LessonOptions& o) {
     std::string size = std::to_string(o.width) + "x" + std::to_string(o.height);
     std::string rate = std::to_string(o.framesPerSecond);
     if (o.colours.empty())
-        return {"-f", "lavfi", "-i", "testsrc2=size=" + size + ":rate=" + rate};
+        return "testsrc2=size=" + size + ":rate=" + rate;
     std::string graph;
     for (std::size_t i = 0; i < o.colours.size(); ++i)
         graph += "color=c=" + o.colours[i] + ":s=" + size + ":r=" + rate + ":d=1[v" +
                  std::to_string(i) + "];";
     for (std::size_t i = 0; i < o.colours.size(); ++i)
         graph += "[v" + std::to_string(i) + "]";
-    graph += "concat=n=" + std::to_string(o.colours.size()) + ":v=1:a=0";
-    return {"-f", "lavfi", "-i", graph};
+    return graph + "concat=n=" + std::to_string(o.colours.size()) + ":v=1:a=0";
 }
 
 } // namespace
@@ -63,24 +62,17 @@ std::string MovieMedia::lesson(const LessonOptions& o) {
     if (fs::exists(path))
         return path;
     std::vector<std::string> argv = {"ffmpeg", "-v", "error", "-y"};
-    if (o.video) {
-        for (const std::string& part : videoInput(o))
-            argv.push_back(part);
-    }
-    if (o.audio) {
-        for (const char* part : {"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100"})
-            argv.push_back(part);
-    }
+    if (o.video)
+        argv.insert(argv.end(), {"-f", "lavfi", "-i", videoSource(o)});
+    if (o.audio)
+        argv.insert(argv.end(), {"-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100"});
     argv.insert(argv.end(), {"-t", std::to_string(o.seconds)});
-    if (o.video) {
+    if (o.video)
         argv.insert(argv.end(), {"-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p",
                                  "-g", std::to_string(o.keyframeInterval), "-keyint_min",
                                  std::to_string(o.keyframeInterval), "-sc_threshold", "0"});
-    }
-    if (o.audio) {
-        for (const char* part : {"-c:a", "aac", "-b:a", "48k"})
-            argv.push_back(part);
-    }
+    if (o.audio)
+        argv.insert(argv.end(), {"-c:a", "aac", "-b:a", "48k"});
     if (o.fastStart)
         argv.insert(argv.end(), {"-movflags", "+faststart"});
     if (o.fragmented)
@@ -156,31 +148,4 @@ bool MovieMedia::decodesCleanly(const std::string& path) {
     std::string errors;
     bool ok = run({"ffmpeg", "-v", "error", "-i", path, "-f", "null", "-"}, nullptr, &errors);
     return ok && errors.empty();
-}
-
-std::string MovieMedia::readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream buffer;
-    buffer << in.rdbuf();
-    return buffer.str();
-}
-
-void MovieMedia::writeFile(const std::string& path, const std::string& contents) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << contents;
-}
-
-bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    // A steady wake-up so that a quiet main context cannot block past the deadline.
-    guint wake = g_timeout_add(
-        10, [](gpointer) -> gboolean { return G_SOURCE_CONTINUE; }, nullptr);
-    while (!done() && std::chrono::steady_clock::now() < deadline)
-        g_main_context_iteration(nullptr, TRUE);
-    g_source_remove(wake);
-    return done();
-}
-
-void spinFor(std::chrono::milliseconds duration) {
-    spinUntil([] { return false; }, duration);
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <chrono>
-#include <functional>
+#include "../../support/MainLoop.h"
+#include "../../support/TestFiles.h"
+
 #include <map>
 #include <string>
 #include <utility>
@@ -45,10 +46,8 @@ public:
     // Whether ffmpeg decodes every frame of the file without an error.
     static bool decodesCleanly(const std::string& path);
 
-    static std::string readFile(const std::string& path);
-    static void writeFile(const std::string& path, const std::string& contents);
+    static std::string readFile(const std::string& path) { return ::readFile(path); }
+    static void writeFile(const std::string& path, const std::string& contents) {
+        ::writeFile(path, contents);
+    }
 };
-
-// Turns the default main context until done() holds or the time is up; answers done().
-bool spinUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
-void spinFor(std::chrono::milliseconds duration);

@@ -1,4 +1,4 @@
-#include "SyntheticMovie.h"
+#include "MovieBytes.h"
 
 #include "platform/movie/TextEncoding.h"
 #include "platform/movie/UserData.h"
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 
-using namespace synthetic;
+using namespace movie_bytes;
 
 namespace {
 
@@ -22,8 +22,7 @@ const UserData::Language inFrench{1, french};
 const UserData::Language inGerman{2, UserData::packLanguage("deu")};
 
 Atom movieWith(std::vector<Atom> userData) {
-    return nest(makeFourCC("moov"),
-                {movieHeader(600, 0), nest(makeFourCC("udta"), std::move(userData))});
+    return nest(makeFourCC("moov"), {nest(makeFourCC("udta"), std::move(userData))});
 }
 
 } // namespace
@@ -40,7 +39,7 @@ TEST(UserDataTest, WritesTheQuickTimeTextLayoutAndReplacesEveryLanguage) {
     EXPECT_EQ(userData.text(artist, inFrench), "Zoë");
     EXPECT_EQ(moov.child(makeFourCC("udta"))->children().size(), 2u) << "one item of each type";
 
-    Atom bare = nest(makeFourCC("moov"), {movieHeader(600, 0)});
+    Atom bare = Atom::container(makeFourCC("moov"));
     ASSERT_TRUE(UserData(bare).setText(comment, "hello", inEnglish));
     EXPECT_EQ(UserData(bare).text(comment, inEnglish), "hello");
     EXPECT_FALSE(UserData(bare).setText(comment, std::string(70000, 'x'), inEnglish));
@@ -81,34 +80,8 @@ TEST(UserDataTest, ReadsRawTextOldMacintoshTextAndUTF16) {
     EXPECT_EQ(userData.text(description, inEnglish), "Trailing zeros");
 }
 
-TEST(UserDataTest, FallsBackToTheMetadataListAndKeepsItInStep) {
-    Atom moov = nest(
-        makeFourCC("moov"),
-        {movieHeader(600, 0),
-         nest(makeFourCC("udta"), {metadataList({listItem(artist, "List Artist"),
-                                                 listItem(makeFourCC("desc"), "Guitar Beginner"),
-                                                 listItem(album, "\x01\x02", 21)})})});
-    // Written and read back through the parser, as it would come from a file.
-    auto parsed = Atom::parse(moov.bytes());
-    ASSERT_TRUE(parsed);
-    UserData userData(*parsed);
-    EXPECT_EQ(userData.text(artist, inEnglish), "List Artist");
-    EXPECT_EQ(userData.text(description, inEnglish), "Guitar Beginner");
-    EXPECT_EQ(userData.text(album, inEnglish), std::nullopt) << "an integer is no text";
-
-    ASSERT_TRUE(userData.setText(description, "Bass Advanced", inEnglish));
-    EXPECT_EQ(userData.text(description, inEnglish), "Bass Advanced");
-    const Atom* list = parsed->find({makeFourCC("udta"), makeFourCC("meta"), makeFourCC("ilst")});
-    ASSERT_TRUE(list);
-    const Atom* data = list->find({makeFourCC("desc"), makeFourCC("data")});
-    ASSERT_TRUE(data);
-    EXPECT_EQ(stringOf(data->payload()).substr(8), "Bass Advanced");
-}
-
 TEST(UserDataTest, RefusesToChangeDamagedUserData) {
-    Atom moov = nest(
-        makeFourCC("moov"),
-        {movieHeader(600, 0), Atom(makeFourCC("udta"), bytesOf(std::string("\0\0\0\x40junk", 8)))});
+    Atom moov = nest(makeFourCC("moov"), {Atom(makeFourCC("udta"), header(64, "junk"))});
     auto parsed = Atom::parse(moov.bytes());
     ASSERT_TRUE(parsed);
     std::vector<std::uint8_t> before = parsed->bytes();

@@ -1,17 +1,18 @@
-#include "SyntheticMovie.h"
+#include "MovieBytes.h"
 
 #include "platform/movie/ByteSource.h"
 #include "platform/movie/MovieFile.h"
 #include "platform/movie/MovieWritePlan.h"
 #include "platform/movie/UserData.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-using namespace synthetic;
+using namespace movie_bytes;
 
 namespace {
 
@@ -39,9 +40,9 @@ std::optional<Written> withArtist(const std::vector<std::uint8_t>& original,
     return written;
 }
 
-std::vector<std::uint64_t> offsetsOf(const MovieFile& file) {
+std::vector<std::uint64_t> offsetsOf(const Atom& movie) {
     std::vector<std::uint64_t> all;
-    for (const Atom* table : MovieFile::chunkOffsetTables(file.movieAtom())) {
+    for (const Atom* table : MovieFile::chunkOffsetTables(movie)) {
         std::vector<std::uint64_t> offsets;
         MovieFile::readChunkOffsets(*table, offsets);
         all.insert(all.end(), offsets.begin(), offsets.end());
@@ -49,15 +50,23 @@ std::vector<std::uint64_t> offsetsOf(const MovieFile& file) {
     return all;
 }
 
-// Every chunk still starts with its own byte value, and the artist reads back.
-void expectIntactMovie(const std::vector<std::uint8_t>& bytes, const std::string& text) {
-    auto file = MovieFile::parse(ByteSource(bytes));
-    ASSERT_TRUE(file);
+std::vector<std::uint64_t> offsetsOf(const std::vector<std::uint8_t>& bytes) {
+    return offsetsOf(MovieFile::parse(ByteSource(bytes))->movieAtom());
+}
+
+// Checks that every chunk still starts with its own byte value and that the artist reads back;
+// answers whether the movie was written in place.
+bool writtenInPlace(const std::optional<Written>& written, const std::string& text) {
+    auto file = written ? MovieFile::parse(ByteSource(written->bytes)) : std::nullopt;
+    EXPECT_TRUE(file);
+    if (!file)
+        return false;
     EXPECT_EQ(UserData(file->movieAtom()).text(artist, {}), text);
-    std::vector<std::uint64_t> offsets = offsetsOf(*file);
-    ASSERT_EQ(offsets.size(), 4u);
+    std::vector<std::uint64_t> offsets = offsetsOf(file->movieAtom());
+    EXPECT_EQ(offsets.size(), 3u);
     for (std::size_t c = 0; c < offsets.size(); ++c)
-        EXPECT_EQ(bytes[offsets[c]], 0x10 + c) << "chunk " << c;
+        EXPECT_EQ(written->bytes.at(offsets[c]), 0x10 + c) << "chunk " << c;
+    return written->plan.inPlace();
 }
 
 } // namespace
@@ -65,98 +74,86 @@ void expectIntactMovie(const std::vector<std::uint8_t>& bytes, const std::string
 // Ahead of the data the offsets move by the growth, keeping bytes after a table's entries;
 // behind the data they stay.
 TEST(MovieWritePlanTest, RewritesAMovieAtomThatDoesNotFitAndMovesOnlyTheOffsetsBehindIt) {
-    for (auto [movieFirst, slack] : {std::pair{true, 0}, std::pair{true, 4}, std::pair{false, 0}}) {
-        File made = movie(movieFirst, 4, 64, {}, false, 0, slack);
-        auto before = offsetsOf(*MovieFile::parse(ByteSource(made.bytes)));
-        auto written = withArtist(made.bytes, "A long artist name that cannot fit in place");
+    for (auto [name, movieFirst] :
+         {std::pair{"table-slack.mov", true}, std::pair{"size-zero-data.mov", true},
+          std::pair{"wide-sizes-last.mov", false}}) {
+        SCOPED_TRACE(name);
+        std::vector<std::uint8_t> original = seed(name);
+        auto written = withArtist(original, "A long artist name that cannot fit in place");
+        EXPECT_FALSE(writtenInPlace(written, "A long artist name that cannot fit in place"));
         ASSERT_TRUE(written);
-        EXPECT_FALSE(written->plan.inPlace());
-        expectIntactMovie(written->bytes, "A long artist name that cannot fit in place");
-        auto after = offsetsOf(*MovieFile::parse(ByteSource(written->bytes)));
-        EXPECT_EQ(after == before, !movieFirst);
+        EXPECT_EQ(offsetsOf(written->bytes) == offsetsOf(original), !movieFirst);
     }
 }
 
 TEST(MovieWritePlanTest, WritesInPlaceIntoFollowingFreeSpaceOrOverAShrunkAtom) {
-    File padded = movie(true, 4, 64, {}, false, 64);
-    auto written = withArtist(padded.bytes, "Fits");
+    std::vector<std::uint8_t> padded = seed("free-after-movie.mov");
+    auto written = withArtist(padded, "Fits");
+    EXPECT_TRUE(writtenInPlace(written, "Fits"));
     ASSERT_TRUE(written);
-    EXPECT_TRUE(written->plan.inPlace());
-    EXPECT_EQ(written->bytes.size(), padded.bytes.size());
-    expectIntactMovie(written->bytes, "Fits");
-
+    EXPECT_EQ(written->bytes.size(), padded.size());
     // Shrinking leaves a free atom in the gap.
-    auto shorter = withArtist(written->bytes, "Fit");
-    ASSERT_TRUE(shorter);
-    EXPECT_TRUE(shorter->plan.inPlace());
-    expectIntactMovie(shorter->bytes, "Fit");
-
+    EXPECT_TRUE(writtenInPlace(withArtist(written->bytes, "Fit"), "Fit"));
     // More than the room there: the file is written anew.
-    auto tooBig = withArtist(padded.bytes, std::string(60, 'x'));
-    ASSERT_TRUE(tooBig);
-    EXPECT_FALSE(tooBig->plan.inPlace());
-    expectIntactMovie(tooBig->bytes, std::string(60, 'x'));
+    EXPECT_FALSE(writtenInPlace(withArtist(padded, std::string(60, 'x')), std::string(60, 'x')));
 
     // Behind the data the same rule holds.
-    File last = movie(false, 4, 64, {}, false, 64);
-    auto grown = withArtist(last.bytes, "Fits");
-    ASSERT_TRUE(grown);
-    EXPECT_TRUE(grown->plan.inPlace());
-    auto beyond = withArtist(last.bytes, std::string(80, 'y'));
-    ASSERT_TRUE(beyond);
-    EXPECT_FALSE(beyond->plan.inPlace());
-    expectIntactMovie(beyond->bytes, std::string(80, 'y'));
+    std::vector<std::uint8_t> last = seed("wide-sizes-last.mov");
+    Atom(makeFourCC("free"), std::vector<std::uint8_t>(56, 0)).appendTo(last);
+    EXPECT_TRUE(writtenInPlace(withArtist(last, "Fits"), "Fits"));
+    EXPECT_FALSE(writtenInPlace(withArtist(last, std::string(80, 'y')), std::string(80, 'y')));
 }
 
 TEST(MovieWritePlanTest, RefusesMoviesWhoseOtherOffsetsWouldMove) {
-    File fragmented = movie(true);
-    Atom(makeFourCC("moof"), std::vector<std::uint8_t>(16, 0)).appendTo(fragmented.bytes);
-    EXPECT_FALSE(withArtist(fragmented.bytes, "Moves the fragments"));
-
-    File auxiliary = movie(true, 4, 64, {track(Atom(makeFourCC("saio"), {}))});
-    EXPECT_FALSE(withArtist(auxiliary.bytes, "Moves the auxiliary information"));
-
+    EXPECT_FALSE(withArtist(seed("fragment.mp4"), "Moves the fragments"));
+    std::vector<std::uint8_t> auxiliary = seed("table-slack.mov");
+    put32(auxiliary, "tkhd", 0, makeFourCC("saio"));
+    EXPECT_FALSE(withArtist(auxiliary, "Moves the auxiliary information"));
     // A chunk offset that points into the movie atom itself makes no sense to move.
-    Atom bogus = nest(makeFourCC("moov"), {movieHeader(600, 10), track(chunkOffsets({12}))});
-    std::vector<std::uint8_t> bytes = bogus.bytes();
-    Atom(makeFourCC("mdat"), std::vector<std::uint8_t>(8, 0)).appendTo(bytes);
-    auto inside = withArtist(bytes, "Into the movie atom");
-    EXPECT_FALSE(inside);
+    std::vector<std::uint8_t> inside = seed("table-slack.mov");
+    put32(inside, "stco", 12, 30);
+    EXPECT_FALSE(withArtist(inside, "Into the movie atom"));
 }
 
 TEST(MovieWritePlanTest, WidensThirtyTwoBitOffsetsThatWouldPassFourGigabytes) {
-    // A sparse file: the chunk sits just under 4 GiB, so any growth of the movie atom before it
-    // pushes its offset past what 32 bits hold.
-    std::string path = (std::filesystem::temp_directory_path() / "fretlark-sparse-XXXXXX").string();
-    int fd = mkstemp(path.data());
-    ASSERT_GE(fd, 0);
-    const std::uint64_t chunkAt = 0xFFFFFFF0u;
-    Atom moov = nest(makeFourCC("moov"), {movieHeader(600, 10), track(chunkOffsets({chunkAt}))});
-    std::vector<std::uint8_t> head = moov.bytes();
-    std::uint64_t mdatSize = chunkAt + 16 - head.size();
+    // A sparse file whose last chunk sits just under 4 GiB, so any growth of the movie atom before
+    // it pushes its offset past what 32 bits hold.
+    std::vector<std::uint8_t> head = seed("languages-first.mov");
+    const TopLevelAtom place = MovieFile::parse(ByteSource(head))->movieAtomPlace();
+    head.resize(place.offset + place.size);
+    const std::uint64_t lastChunk = 0xFFFFFFF0u;
+    for (std::uint32_t c = 0; c < 3; ++c)
+        put32(head, "stco", 12 + 4 * c, static_cast<std::uint32_t>(lastChunk - 64 + 32 * c));
+    std::uint64_t mdatSize = lastChunk + 32 - head.size();
     BigEndian::append32(head, 1);
     BigEndian::append32(head, makeFourCC("mdat"));
     BigEndian::append64(head, mdatSize);
+    std::string path = (std::filesystem::temp_directory_path() / "fretlark-sparse-XXXXXX").string();
+    int fd = mkstemp(path.data());
+    ASSERT_GE(fd, 0);
     ASSERT_EQ(::write(fd, head.data(), head.size()), static_cast<ssize_t>(head.size()));
-    ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(head.size() - 16 + mdatSize)), 0);
+    ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(lastChunk + 32)), 0);
     ::close(fd);
 
     auto source = ByteSource::openFile(path);
     ASSERT_TRUE(source);
     auto file = MovieFile::parse(*source);
     ASSERT_TRUE(file);
-    UserData(file->movieAtom()).setText(artist, "Grows", {});
+    std::vector<std::uint64_t> before = offsetsOf(file->movieAtom());
+    UserData(file->movieAtom()).setText(artist, std::string(40, 'g'), {});
     auto plan = MovieWritePlan::make(*file, file->movieAtom());
     std::remove(path.c_str());
     ASSERT_TRUE(plan);
     ASSERT_FALSE(plan->inPlace());
-    const std::vector<std::uint8_t>& newMovie = plan->pieces().front().bytes;
+    // The ftyp is copied from the old file; the new movie atom is the piece of bytes of its own.
+    const std::vector<std::uint8_t>& newMovie =
+        std::ranges::find_if(plan->pieces(), [](const auto& p) { return !p.fromSource(); })->bytes;
     auto rewritten = Atom::parse(newMovie);
     ASSERT_TRUE(rewritten);
     std::vector<Atom*> tables = MovieFile::chunkOffsetTables(*rewritten);
     ASSERT_EQ(tables.size(), 1u);
     EXPECT_EQ(tables[0]->type(), makeFourCC("co64"));
-    std::vector<std::uint64_t> offsets;
-    ASSERT_TRUE(MovieFile::readChunkOffsets(*tables[0], offsets));
-    EXPECT_EQ(offsets, std::vector<std::uint64_t>{chunkAt + (newMovie.size() - moov.size())});
+    for (std::uint64_t& offset : before)
+        offset += newMovie.size() - place.size;
+    EXPECT_EQ(offsetsOf(*rewritten), before);
 }

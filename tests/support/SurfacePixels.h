@@ -20,6 +20,7 @@ struct Pixel {
     }
     bool isGray(double level) const { return near(level, level, level, 1.0, 1); }
     bool isClear() const { return alpha == 0; }
+    bool operator==(const Pixel&) const = default;
 };
 
 inline std::ostream& operator<<(std::ostream& out, const Pixel& p) {
