@@ -91,37 +91,6 @@ TEST(MovieWritePlanTest, AppendsBehindTheDataWithoutTouchingOffsets) {
     expectIntactMovie(written->bytes, "Behind");
 }
 
-TEST(MovieWritePlanTest, WritesInPlaceIntoFollowingFreeSpaceOrOverAShrunkAtom) {
-    File padded = movie(true, 4, 64, {}, false, 64);
-    auto written = withArtist(padded.bytes, "Fits");
-    ASSERT_TRUE(written);
-    EXPECT_TRUE(written->plan.inPlace());
-    EXPECT_EQ(written->bytes.size(), padded.bytes.size());
-    expectIntactMovie(written->bytes, "Fits");
-
-    // Shrinking leaves a free atom in the gap.
-    auto shorter = withArtist(written->bytes, "Fit");
-    ASSERT_TRUE(shorter);
-    EXPECT_TRUE(shorter->plan.inPlace());
-    expectIntactMovie(shorter->bytes, "Fit");
-
-    // More than the room there: the file is written anew.
-    auto tooBig = withArtist(padded.bytes, std::string(60, 'x'));
-    ASSERT_TRUE(tooBig);
-    EXPECT_FALSE(tooBig->plan.inPlace());
-    expectIntactMovie(tooBig->bytes, std::string(60, 'x'));
-
-    // Behind the data the same rule holds.
-    File last = movie(false, 4, 64, {}, false, 64);
-    auto grown = withArtist(last.bytes, "Fits");
-    ASSERT_TRUE(grown);
-    EXPECT_TRUE(grown->plan.inPlace());
-    auto beyond = withArtist(last.bytes, std::string(80, 'y'));
-    ASSERT_TRUE(beyond);
-    EXPECT_FALSE(beyond->plan.inPlace());
-    expectIntactMovie(beyond->bytes, std::string(80, 'y'));
-}
-
 TEST(MovieWritePlanTest, RefusesMoviesWhoseOtherOffsetsWouldMove) {
     File fragmented = movie(true);
     Atom(makeFourCC("moof"), std::vector<std::uint8_t>(16, 0)).appendTo(fragmented.bytes);
