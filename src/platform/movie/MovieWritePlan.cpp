@@ -17,6 +17,8 @@ namespace {
 
 constexpr std::uint64_t largestCompactOffset = 0xFFFFFFFFu;
 constexpr std::size_t copyChunk = 1 << 20;
+// What annotations may add to a movie atom before a save has to copy the file again.
+constexpr std::uint64_t roomToGrow = 4096;
 
 constexpr FourCC freeType = makeFourCC("free");
 
@@ -214,8 +216,18 @@ void MovieWritePlan::planFlipInto(const TopLevelAtom& old, std::uint64_t room,
     writes.push_back({old.offset + 4, typeBytes(freeType)});
 }
 
+// The copy ends with free space for a movie atom a little larger than this one, so that the next
+// save can write in place. At the end it moves no chunk; behind the zeros some files end with, a
+// reader would not find it.
 void MovieWritePlan::planRewrite(const MovieFile& file, std::vector<std::uint8_t> movieBytes) {
     const std::vector<TopLevelAtom>& atoms = file.topLevelAtoms();
+    std::vector<std::uint8_t> room;
+    std::uint64_t roomSize = movieBytes.size() + roomToGrow;
+    if (roomSize <= largestCompactOffset && atoms.back().type != 0) {
+        room.resize(static_cast<std::size_t>(roomSize));
+        BigEndian::write32(room.data(), static_cast<std::uint32_t>(roomSize));
+        BigEndian::write32(room.data() + 4, freeType);
+    }
     for (std::size_t i = 0; i < atoms.size(); ++i) {
         if (i == file.movieAtomIndex()) {
             parts.push_back({0, movieBytes.size(), std::move(movieBytes)});
@@ -228,6 +240,8 @@ void MovieWritePlan::planRewrite(const MovieFile& file, std::vector<std::uint8_t
         }
         parts.push_back({atoms[i].offset, atoms[i].size, {}});
     }
+    if (!room.empty())
+        parts.push_back({0, room.size(), std::move(room)});
 }
 
 // Movie fragments, their indexes and sample auxiliary data carry file offsets of their own that
