@@ -13,6 +13,19 @@ constexpr guint playVideo = 1 << 0;
 constexpr guint playAudio = 1 << 1;
 constexpr guint softVolume = 1 << 4;
 
+// The error's own words; the debug details (element, source line) are for the log only.
+std::string errorText(GstMessage* message) {
+    GError* error = nullptr;
+    gchar* details = nullptr;
+    gst_message_parse_error(message, &error, &details);
+    std::string text = error ? error->message : "GStreamer reported an unknown error.";
+    if (details)
+        g_debug("%s", details);
+    g_clear_error(&error);
+    g_free(details);
+    return text;
+}
+
 void setSyncOnSinks(GstElement* element) {
     if (!GST_IS_BIN(element)) {
         if (g_object_class_find_property(G_OBJECT_GET_CLASS(element), "sync"))
@@ -168,6 +181,39 @@ std::optional<std::int64_t> MoviePipeline::position() const {
     return now;
 }
 
+std::optional<std::int64_t> MoviePipeline::duration() const {
+    gint64 length = 0;
+    if (!pipeline || !gst_element_query_duration(pipeline.get(), GST_FORMAT_TIME, &length) ||
+        length < 0)
+        return std::nullopt;
+    return length;
+}
+
+bool MoviePipeline::hasVideo() const {
+    gint streams = 0;
+    if (pipeline)
+        g_object_get(pipeline.get(), "n-video", &streams, nullptr);
+    return streams > 0;
+}
+
+std::vector<std::uint8_t> MoviePipeline::coverArt() const {
+    GstTagList* tags = nullptr;
+    if (pipeline)
+        g_signal_emit_by_name(pipeline.get(), "get-audio-tags", 0, &tags);
+    if (!tags)
+        return {};
+    GstSample* sample = nullptr;
+    if (!gst_tag_list_get_sample(tags, GST_TAG_IMAGE, &sample))
+        gst_tag_list_get_sample(tags, GST_TAG_PREVIEW_IMAGE, &sample);
+    gst_tag_list_unref(tags);
+    auto owned = GstRef<GstSample>::adopt(sample);
+    GstBuffer* buffer = owned ? gst_sample_get_buffer(owned.get()) : nullptr;
+    std::vector<std::uint8_t> bytes(buffer ? gst_buffer_get_size(buffer) : 0);
+    if (buffer)
+        gst_buffer_extract(buffer, 0, bytes.data(), bytes.size());
+    return bytes;
+}
+
 void MoviePipeline::setVolume(double volume) {
     if (pipeline)
         g_object_set(pipeline.get(), "volume", volume, nullptr);
@@ -193,6 +239,14 @@ bool MoviePipeline::handleMessage(GstMessage* message) {
         seeking = false;
         if (pending)
             applyNow();
+        if (!announced && events.ready) {
+            announced = true;
+            events.ready();
+        }
+        return true;
+    case GST_MESSAGE_DURATION_CHANGED:
+        if (announced && events.ready)
+            events.ready();
         return true;
     case GST_MESSAGE_EOS:
         // An end from before the latest seek is stale.
@@ -203,7 +257,7 @@ bool MoviePipeline::handleMessage(GstMessage* message) {
         return true;
     case GST_MESSAGE_ERROR:
         if (events.failed)
-            events.failed();
+            events.failed(errorText(message));
         return true;
     default:
         return true;

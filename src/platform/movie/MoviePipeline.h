@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 // The GStreamer side of a shown or played movie: a playbin whose video ends in an appsink (frames
 // handed to the main thread as MovieImages) and whose audio goes through scaletempo, so rates
@@ -19,8 +20,11 @@ class MoviePipeline {
 public:
     struct Events {
         std::function<void()> ended;
-        std::function<void()> failed;
+        // Why GStreamer cannot play the file, in its own words.
+        std::function<void(const std::string& reason)> failed;
         std::function<void()> frame;
+        // Prerolled for the first time, or the length changed: the queries below answer.
+        std::function<void()> ready;
     };
 
     // Loads GStreamer once per process; false when it cannot start.
@@ -43,6 +47,10 @@ public:
     // Stops where it stands.
     void pause();
     std::optional<std::int64_t> position() const;
+    std::optional<std::int64_t> duration() const;
+    bool hasVideo() const;
+    // The encoded cover picture of the sound, if its tags carry one.
+    std::vector<std::uint8_t> coverArt() const;
     void setVolume(double volume);
     void setMuted(bool muted);
 
@@ -77,6 +85,7 @@ private:
     std::uint64_t frameCount = 0;
 
     bool prerolled = false;
+    bool announced = false;
     bool pending = false;
     bool seeking = false;
     double targetRate = 0;
