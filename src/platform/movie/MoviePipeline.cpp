@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <gst/app/gstappsink.h>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -12,6 +13,8 @@ namespace {
 constexpr guint playVideo = 1 << 0;
 constexpr guint playAudio = 1 << 1;
 constexpr guint softVolume = 1 << 4;
+// A local file prerolls in well under a second; one that has not after this never will.
+constexpr guint prerollPatienceSeconds = 5;
 
 // The error's own words; the debug details (element, source line) are for the log only.
 std::string errorText(GstMessage* message) {
@@ -122,12 +125,24 @@ MoviePipeline::MoviePipeline(const std::string& path, std::int64_t positionNs, E
 
     bus = GstRef<GstBus>::adopt(gst_element_get_bus(pipeline.get()));
     gst_bus_add_watch(bus.get(), busMessage, this);
-    // A failure to start arrives on the bus as an error.
+    // A failure to start arrives on the bus as an error, except when a decoder bin swallows a
+    // damaged file's error; then the pipeline never prerolls, and the watchdog says so.
     gst_element_set_state(pipeline.get(), GST_STATE_PAUSED);
     pending = targetPosition != 0;
+    prerollWatchdog = g_timeout_add_seconds(prerollPatienceSeconds, prerollTimedOut, this);
+}
+
+gboolean MoviePipeline::prerollTimedOut(gpointer self) {
+    auto* pipeline = static_cast<MoviePipeline*>(self);
+    pipeline->prerollWatchdog = 0;
+    if (pipeline->events.failed)
+        pipeline->events.failed("it does not start playing");
+    return G_SOURCE_REMOVE;
 }
 
 MoviePipeline::~MoviePipeline() {
+    if (prerollWatchdog)
+        g_source_remove(prerollWatchdog);
     if (!pipeline)
         return;
     gst_bus_remove_watch(bus.get());
@@ -237,6 +252,8 @@ bool MoviePipeline::handleMessage(GstMessage* message) {
             return true;
         prerolled = true;
         seeking = false;
+        if (prerollWatchdog)
+            g_source_remove(std::exchange(prerollWatchdog, 0));
         if (pending)
             applyNow();
         if (!announced && events.ready) {
@@ -256,6 +273,8 @@ bool MoviePipeline::handleMessage(GstMessage* message) {
             events.ended();
         return true;
     case GST_MESSAGE_ERROR:
+        if (prerollWatchdog)
+            g_source_remove(std::exchange(prerollWatchdog, 0));
         if (events.failed)
             events.failed(errorText(message));
         return true;

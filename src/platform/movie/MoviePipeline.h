@@ -70,6 +70,7 @@ private:
     };
 
     static gboolean busMessage(GstBus* bus, GstMessage* message, gpointer self);
+    static gboolean prerollTimedOut(gpointer self);
     static GstFlowReturn newSample(GstElement* sink, gpointer mailbox);
     static GstFlowReturn newPreroll(GstElement* sink, gpointer mailbox);
     static void deposit(Mailbox* mailbox, GstSample* sample);
@@ -86,6 +87,7 @@ private:
 
     bool prerolled = false;
     bool announced = false;
+    guint prerollWatchdog = 0;
     bool pending = false;
     bool seeking = false;
     double targetRate = 0;
