@@ -3,6 +3,7 @@
 #include "platform/VersionQuery.h"
 
 #include <cstdlib>
+#include <gst/gst.h>
 
 namespace {
 
@@ -13,6 +14,31 @@ TEST_F(VersionQueryTest, ThisMachineMeetsBothMinimums) {
     auto movieFramework = VersionQuery::gestalt("qtim");
     ASSERT_TRUE(movieFramework.has_value());
     EXPECT_EQ(*movieFramework >> 16, 0x0700u);
+}
+
+// With every decoder for H.264, or for AAC, ranked out of use the movie framework counts as too
+// old.
+TEST_F(VersionQueryTest, TheMovieFrameworkNeedsDecodersForH264AndAac) {
+    gst_init(nullptr, nullptr);
+    for (const char* format : {"video/x-h264", "audio/mpeg, mpegversion=(int)4"}) {
+        GList* all = gst_element_factory_list_get_elements(GST_ELEMENT_FACTORY_TYPE_DECODER, 1);
+        GstCaps* caps = gst_caps_from_string(format);
+        GList* fitting = gst_element_factory_list_filter(all, caps, GST_PAD_SINK, FALSE);
+        std::vector<std::pair<GstPluginFeature*, guint>> ranks;
+        for (GList* item = fitting; item; item = item->next) {
+            auto* feature = GST_PLUGIN_FEATURE(item->data);
+            ranks.emplace_back(feature, gst_plugin_feature_get_rank(feature));
+            gst_plugin_feature_set_rank(feature, GST_RANK_NONE);
+        }
+        EXPECT_FALSE(ranks.empty()) << format;
+        EXPECT_EQ(VersionQuery::gestalt("qtim"), 0x06000000u) << format;
+        for (auto [feature, rank] : ranks)
+            gst_plugin_feature_set_rank(feature, rank);
+        EXPECT_EQ(VersionQuery::gestalt("qtim"), 0x07000000u) << format;
+        gst_plugin_feature_list_free(fitting);
+        gst_plugin_feature_list_free(all);
+        gst_caps_unref(caps);
+    }
 }
 
 TEST_F(VersionQueryTest, OverridesAnswerInHexOrDecimalOrFail) {
