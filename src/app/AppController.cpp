@@ -5,6 +5,7 @@
 #include "download/DownloadController.h"
 #include "drawing/FrameView.h"
 #include "drawing/StatusView.h"
+#include "export/ExportDialog.h"
 #include "platform/Defaults.h"
 #include "platform/MainThread.h"
 #include "platform/Paths.h"
@@ -12,6 +13,7 @@
 #include "platform/StoreHost.h"
 #include "platform/VersionQuery.h"
 #include "platform/Workspace.h"
+#include "platform/movie/NotificationCenter.h"
 #include "platform/movie/QTMovieView.h"
 #include "platform/ui/AccessibleName.h"
 #include "platform/ui/Alert.h"
@@ -19,6 +21,8 @@
 #include "platform/ui/ModalSession.h"
 #include "platform/ui/TableView.h"
 #include "player/FrlQTMovie.h"
+#include "practice/MprisService.h"
+#include "practice/PracticeMemory.h"
 #include "rowviews/ImageView.h"
 #include "rowviews/SubviewController.h"
 #include "rowviews/SubviewTableViewController.h"
@@ -38,6 +42,7 @@
 #include <gtkmm/progressbar.h>
 #include <gtkmm/scale.h>
 #include <gtkmm/searchentry.h>
+#include <gtkmm/shortcutswindow.h>
 #include <mutex>
 #include <stdexcept>
 
@@ -56,6 +61,8 @@ const MenuCommand fileCommands[] = {
     {"toggle-download", "Resume Download", "<Control>r"},
 };
 const MenuCommand applicationCommands[] = {
+    {"show-practised", "Show Time Practised", nullptr},
+    {"shortcuts", "Keyboard Shortcuts", "<Control>question"},
     {"check-for-updates", "Check for Updates…", nullptr},
     {"support", "Support", nullptr},
     {"quit", "Quit", "<Control>q"},
@@ -98,6 +105,12 @@ AppController::AppController(const Glib::RefPtr<Gtk::Application>& app) : applic
 }
 
 AppController::~AppController() {
+    // A movie that outlives the controller (its window kept alive elsewhere) calls nobody back.
+    if (FrlQTMovie* movie = movieView ? currentMovie() : nullptr)
+        movie->removeAllMovieCallbacks();
+    for (sigc::connection& connection : searchConnections)
+        connection.disconnect();
+    NotificationCenter::defaultCenter().removeObserver(this);
     if (mainWindow)
         mainWindow->hide();
     tableViewController.reset();
@@ -133,6 +146,7 @@ void AppController::loadLayout() {
     loopButton = control<Gtk::Button>("loopButton");
     createButton = control<Gtk::Button>("createButton");
     iPodButton = control<Gtk::Button>("iPodButton");
+    albumButton = control<Gtk::Button>("albumButton");
     shopButton = control<Gtk::Button>("shopButton");
     backButton = control<Gtk::Button>("backButton");
     forwardButton = control<Gtk::Button>("forwardButton");
@@ -192,6 +206,7 @@ void AppController::connectActions() {
     add("quit", [this] { terminate(nullptr); });
     shopButton->signal_clicked().connect([this] { shop(shopButton); });
     connectTransport();
+    connectCompanionControls();
     for (const auto& command : fileCommands)
         if (command.accelerator)
             application->set_accel_for_action(std::string("app.") + command.action,
@@ -315,8 +330,10 @@ void AppController::setUpControls() {
     downloadStatus->hide();
     createButton->set_sensitive(false);
     iPodButton->set_sensitive(false);
+    albumButton->set_sensitive(false);
     if (!isTigerOrLater)
         searchField->set_sensitive(false);
+    configureSearchField();
     // The layout's pictures: the buttons' looks before any movie is loaded.
     setButtonPictures(playButton, "play_active", "play_press");
     setButtonPictures(reverseButton, "rewind_off", "rewind_offpress");
@@ -489,13 +506,8 @@ void AppController::applicationWillTerminate() {
         return;
     terminated = true;
     downloader.reset();
+    rememberPractice();
     DownloadController::sharedInstance(this).pauseDownloads();
     // Placeholder: CookieChecker::deleteLoginCookie lands with the store issue.
     Defaults::standard().synchronize();
 }
-
-// Placeholder: the GarageBand check lands with the companion-applications issue.
-void AppController::checkGarageBandVersion() {}
-
-// Placeholder: movie export lands with the companion-applications issue.
-void AppController::exportFile(Gtk::Widget*) {}

@@ -7,9 +7,14 @@
 #include "platform/net/Transfer.h"
 #include "platform/ui/ColumnBrowserDelegate.h"
 #include "platform/ui/TableViewDelegate.h"
+#include "practice/LessonIdentity.h"
+#include "practice/LessonPractice.h"
+#include "practice/MprisPlayer.h"
 #include "rowviews/SubviewTableViewControllerDataSourceProtocol.h"
+#include "search/LibraryQuery.h"
 
 #include <cstdint>
+#include <gdkmm/enums.h>
 #include <giomm/menu.h>
 #include <glibmm/refptr.h>
 #include <gtkmm/builder.h>
@@ -27,10 +32,14 @@ class Button;
 class ColumnView;
 class DrawingArea;
 class Label;
+class EventControllerKey;
 class MenuButton;
 class ProgressBar;
 class Scale;
 class SearchEntry;
+class ShortcutsWindow;
+class SpinButton;
+class ToggleButton;
 class Widget;
 } // namespace Gtk
 namespace Gdk {
@@ -46,6 +55,11 @@ class FrlQTMovie;
 class QTMovieView;
 class ProductChooser;
 class StatusView;
+class ExportDialog;
+class MprisService;
+class PracticeMemory;
+class SectionBand;
+class SectionList;
 
 // The one controller of the main window. Each concern lives in a file of its own beside this
 // header (AppControllerTransport.cpp, AppControllerLibrary.cpp ...); AppController.cpp holds
@@ -58,6 +72,7 @@ class AppController : public DownloadProgressDelegate,
                       public TableViewProtocol::ObjectValueForTableColumn,
                       public TableViewProtocol::WillDisplayCell,
                       public TableViewProtocol::TableViewSelectionDidChange,
+                      public MprisPlayer,
                       private TransferDelegate {
 public:
     // Product modes.
@@ -155,6 +170,59 @@ public:
     void clearButtonStates();
     FrlQTMovie* currentMovie() const;
     float sliderRate() const;
+
+    // Practice (AppControllerPractice.cpp): the shown lesson's sections, speed trainer, mirror
+    // and rate, remembered per lesson; the player's keys; the media-player service.
+    void connectPractice();
+    void setSectionStart(Gtk::Widget* sender);
+    void setSectionEnd(Gtk::Widget* sender);
+    void toggleSectionLoop(Gtk::Widget* sender);
+    void addSection(Gtk::Widget* sender);
+    void renameSection(int index, const std::string& name);
+    void removeSection(int index);
+    void pickSection(int index);
+    void moveSectionEdge(bool start, double seconds, bool finished);
+    void toggleSpeedTrainer(Gtk::Widget* sender);
+    void speedTrainerSettingsChanged();
+    void sectionDidLoop();
+    void setTrainerRate(double rate);
+    void toggleMirror(Gtk::Widget* sender);
+    void changeRateBy(double step);
+    void resetRate();
+    void seekBy(double seconds);
+    void stepFrame(int frames);
+    void goToSectionStart();
+    bool practiceKeyPressed(guint key, guint keycode, Gdk::ModifierType state);
+    void showShortcuts(Gtk::Widget* sender);
+    void connectPractisedColumn();
+    void restorePractice(bool showOnlyPoster);
+    void openPractice(FrlQTMovie& movie);
+    void rememberPractice();
+    void practiceTick(FrlQTMovie* movie);
+    void sectionsChanged();
+    void applyPracticeToMovie();
+    void showPractice();
+    void showSections();
+    void showPractisedTime();
+    void setSliderRateQuietly(double rate);
+    void rateChanged();
+    std::optional<std::string> practisedColumnValue(Gtk::ColumnViewColumn* column,
+                                                    const std::string& path);
+    bool playPreviousSelection();
+    MprisState mprisState() override;
+    void mprisRaise() override;
+    void mprisQuit() override;
+    void mprisPlayPause() override;
+    void mprisPlay() override;
+    void mprisPause() override;
+    void mprisStop() override;
+    void mprisNext() override;
+    void mprisPrevious() override;
+    void mprisSeek(std::int64_t offsetUs) override;
+    void mprisSetPosition(std::int64_t positionUs) override;
+    void mprisSetRate(double rate) override;
+    void mprisSetLoopStatus(const std::string& loopStatus) override;
+    void mprisSetVolume(double volume) override;
 
     // Movie callbacks.
     void enableMovieCallbacksForCurrentMovie();
@@ -283,6 +351,65 @@ public:
     // Download hand-off.
     std::unique_ptr<Transfer> downloader;
     std::string outputPath;
+
+    // Library search.
+    void configureSearchField();
+    void search(Gtk::SearchEntry* sender);
+    void updateData(LibraryQuery* notification);
+    void queryDone(LibraryQuery* notification);
+    // Escape, or a cleared search field, brings back the files of the browsed folder.
+    void endSearch();
+    std::unique_ptr<SearchWorker> searchWorker = std::make_unique<SearchWorker>();
+    std::unique_ptr<LibraryQuery> query;
+    // The text last searched for, so that the pause after typing does not search it again.
+    std::string lastSearchText;
+    std::vector<sigc::connection> searchConnections;
+    // Companion files and export (AppControllerCompanion.cpp).
+    std::string getGarageBandPathForCurrentSelection() const;
+    std::string getiPodPathForCurrentSelection() const;
+    static std::optional<std::string> getGBVersionString();
+    void create(Gtk::Widget* sender);
+    // contextInfo: the state of the sheet's check box.
+    void gbAlertDidEnd(int returnCode, std::optional<bool> contextInfo);
+    void exportForiPod(Gtk::Widget* sender);
+    void download(Gtk::Widget* sender);
+    void callAddToiTunes(const std::string& handler, const std::string& withFileName);
+    bool selectionHasAlbum() const;
+    void connectCompanionControls();
+    // A finished export into the listed folder appears in the file list.
+    void showExportedFile(const std::string& path);
+    // Create, iPod and Album follow the file list's selection.
+    void enableCompanionControls();
+    Gtk::Button* albumButton = nullptr;
+    std::unique_ptr<ExportDialog> exportDialog;
+    // Practice.
+    Gtk::Button* sectionStartButton = nullptr;
+    Gtk::Button* sectionEndButton = nullptr;
+    Gtk::ToggleButton* sectionLoopButton = nullptr;
+    Gtk::MenuButton* sectionsButton = nullptr;
+    SectionList* sectionList = nullptr;
+    Gtk::ToggleButton* trainerButton = nullptr;
+    Gtk::MenuButton* trainerSettingsButton = nullptr;
+    Gtk::SpinButton* trainerStartField = nullptr;
+    Gtk::SpinButton* trainerStepField = nullptr;
+    Gtk::SpinButton* trainerTargetField = nullptr;
+    Gtk::Label* trainerStatus = nullptr;
+    Gtk::Label* rateDisplay = nullptr;
+    Gtk::ToggleButton* mirrorButton = nullptr;
+    SectionBand* sectionBand = nullptr;
+    Glib::RefPtr<Gtk::EventControllerKey> practiceKeys;
+    std::unique_ptr<Gtk::ShortcutsWindow> shortcutsWindow;
+    std::unique_ptr<PracticeMemory> practiceMemory;
+    std::unique_ptr<MprisService> mprisService;
+    // The shown lesson and its practice; where its next play starts, once.
+    std::optional<LessonIdentity> practiceLesson;
+    LessonPractice practice;
+    std::optional<std::int64_t> resumeAtNs;
+    std::int64_t lastPracticeTickUs = 0;
+    std::int64_t lastPracticeSaveUs = 0;
+    bool lessonPlayed = false;
+    bool trainerSettingRate = false;
+    bool showingPractice = false;
 
 private:
     void loadLayout();

@@ -116,6 +116,8 @@ AppController::objectValueForTableColumn(TableView*, Gtk::ColumnViewColumn* colu
         return std::nullopt;
     const auto& node = (*lastVisNodes)[row];
     std::string path = node->absolutePath();
+    if (auto practised = practisedColumnValue(column, path))
+        return practised;
     if (path != lastMoviePath || lastMoviePath.empty()) {
         lastMoviePath = path;
         lastMovie.reset();
@@ -155,15 +157,14 @@ void AppController::tableViewSelectionDidChange(TableView*) {
         clearTimeDisplayForCurrentMovie();
         createButton->set_sensitive(false);
         iPodButton->set_sensitive(false);
+        albumButton->set_sensitive(false);
         return;
     }
     if (ignoreSelectionChange)
         ignoreSelectionChange = false;
     else if (!isMoviePlaying())
         playCurrentSelection(true);
-    // Placeholder: the Create and iPod buttons follow the selection with the companion issue.
-    createButton->set_sensitive(false);
-    iPodButton->set_sensitive(false);
+    enableCompanionControls();
     validateMenus();
 }
 

@@ -49,6 +49,7 @@ void AppController::connectTransport() {
         });
         button->add_controller(press);
     }
+    connectPractice();
 }
 
 void AppController::setButtonPictures(Gtk::Button* button, const char* image,
@@ -75,6 +76,7 @@ bool AppController::playMovieFile(const std::string& path, bool showOnlyPoster) 
                                                          : FrlsaveUserSelectionDownloadStore;
         Defaults::standard().setInteger(key, row);
     }
+    rememberPractice();
     stopMovie();
     FrlQTMovie* movie = currentMovie();
     if (!movie || movie->movieFilePath() != path) {
@@ -95,6 +97,7 @@ bool AppController::playMovieFile(const std::string& path, bool showOnlyPoster) 
     movie->setLoops(isLooping);
     movie->setEditable(false);
     setupControlsForNewMovie();
+    restorePractice(showOnlyPoster);
     if (showOnlyPoster) {
         movieView->gotoPosterFrame();
         return true;
@@ -320,6 +323,7 @@ void AppController::moviePlayingCallBack(FrlQTMovie* movie) {
     adjustTimeDisplayForCurrentMovie();
     if (movie->isPlaying() && isMoviePaused)
         setPlayButtonOn();
+    practiceTick(movie);
 }
 
 void AppController::movieStoppedCallBack(FrlQTMovie*) {

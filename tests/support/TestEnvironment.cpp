@@ -22,10 +22,16 @@ void FreshEnvironmentTest::SetUp() {
     setenv("FRETLARK_SYSROOT", sysroot().c_str(), 1);
     unsetenv("FRETLARK_SYSTEM_VERSION");
     unsetenv("FRETLARK_QUICKTIME_VERSION");
+    if (const char* resources = std::getenv("FRETLARK_RESOURCES"))
+        savedResources = resources;
     Defaults::resetStandard();
 }
 
 void FreshEnvironmentTest::TearDown() {
+    if (savedResources)
+        setenv("FRETLARK_RESOURCES", savedResources->c_str(), 1);
+    else
+        unsetenv("FRETLARK_RESOURCES");
     Defaults::resetStandard();
     std::error_code error;
     fs::remove_all(tempRoot, error);
@@ -35,6 +41,13 @@ std::string FreshEnvironmentTest::makeSystemFolder(const std::string& absolutePa
     std::string path = sysroot() + absolutePath;
     fs::create_directories(path);
     return path;
+}
+
+std::string FreshEnvironmentTest::useOwnResources() {
+    std::string resources = root() + "/resources";
+    fs::create_directories(resources);
+    setenv("FRETLARK_RESOURCES", resources.c_str(), 1);
+    return resources;
 }
 
 void FreshEnvironmentTest::writeFile(const std::string& path, const std::string& contents) {

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <gst/app/gstappsink.h>
+#include <gst/video/video.h>
 #include <mutex>
 #include <utility>
 
@@ -55,7 +56,7 @@ bool MoviePipeline::initializeGStreamer() {
 GstElement* MoviePipeline::createVideoSink(GstElement** appsink) {
     GError* error = nullptr;
     GstElement* bin = gst_parse_bin_from_description(
-        "videoconvert ! videoscale ! appsink name=frames", TRUE, &error);
+        "videoconvert ! videoscale ! videoflip name=flip ! appsink name=frames", TRUE, &error);
     if (!bin) {
         g_clear_error(&error);
         return nullptr;
@@ -113,6 +114,12 @@ MoviePipeline::MoviePipeline(const std::string& path, std::int64_t positionNs, E
         pipeline = createPlaybin(path, &appsink);
     if (!pipeline)
         return;
+    GstElement* videoSink = nullptr;
+    g_object_get(pipeline.get(), "video-sink", &videoSink, nullptr);
+    if (videoSink) {
+        flip = GstRef<GstElement>::adopt(gst_bin_get_by_name(GST_BIN(videoSink), "flip"));
+        gst_object_unref(videoSink);
+    }
     mailbox->owner = this;
     GstAppSinkCallbacks callbacks{};
     callbacks.new_preroll = [](GstAppSink* sink, gpointer box) {
@@ -165,18 +172,58 @@ void MoviePipeline::applyNow() {
     if (!pipeline)
         return;
     pending = false;
-    double seekRate = targetRate == 0 ? 1.0 : targetRate;
-    bool backwards = targetRate < 0;
-    auto position = static_cast<guint64>(targetPosition);
-    GstEvent* seek = gst_event_new_seek(
-        seekRate, GST_FORMAT_TIME,
-        static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE), GST_SEEK_TYPE_SET,
-        backwards ? 0 : position, GST_SEEK_TYPE_SET, backwards ? position : GST_CLOCK_TIME_NONE);
-    guint32 seqnum = gst_event_get_seqnum(seek);
     // A refused seek changes nothing downstream; whatever end comes next is current.
-    seeking = gst_element_send_event(pipeline.get(), seek);
-    seekSeqnum = seeking ? seqnum : GST_SEQNUM_INVALID;
+    seeking = seek(targetRate, targetPosition,
+                   static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE));
     gst_element_set_state(pipeline.get(), targetRate == 0 ? GST_STATE_PAUSED : GST_STATE_PLAYING);
+}
+
+// Plays from the position to the media's end in the direction of the rate; with a section, to the
+// section's end. Forwards the section is a segment, whose end is announced ahead of time so the
+// next pass follows without a break. Backwards the demuxer misplaces the next segment in time (its
+// first frames come late), so a pass ends as the movie would, once its last frame is shown.
+bool MoviePipeline::seek(double rate, std::int64_t positionNs, GstSeekFlags flags) {
+    double seekRate = rate == 0 ? 1.0 : rate;
+    bool backwards = rate < 0;
+    auto start = static_cast<gint64>(backwards ? 0 : positionNs);
+    auto stop = backwards ? static_cast<gint64>(positionNs) : static_cast<gint64>(-1);
+    if (loop && rate != 0) {
+        auto [from, to] = *loop;
+        if (!backwards)
+            flags = static_cast<GstSeekFlags>(flags | GST_SEEK_FLAG_SEGMENT);
+        start = backwards || positionNs < from || positionNs >= to ? from : positionNs;
+        stop = !backwards || positionNs <= from || positionNs > to ? to : positionNs;
+    }
+    GstEvent* event = gst_event_new_seek(seekRate, GST_FORMAT_TIME, flags, GST_SEEK_TYPE_SET, start,
+                                         GST_SEEK_TYPE_SET, stop);
+    guint32 seqnum = gst_event_get_seqnum(event);
+    bool sent = gst_element_send_event(pipeline.get(), event);
+    seekSeqnum = sent ? seqnum : GST_SEQNUM_INVALID;
+    return sent;
+}
+
+void MoviePipeline::loopSection(double rate) {
+    if (!pipeline || !loop || rate == 0)
+        return;
+    if (rate < 0) {
+        apply(rate, loop->second);
+        return;
+    }
+    targetRate = rate;
+    seek(rate, loop->first, GST_SEEK_FLAG_ACCURATE);
+}
+
+void MoviePipeline::setMirrored(bool mirrored) {
+    if (flip)
+        g_object_set(flip.get(), "video-direction",
+                     mirrored ? GST_VIDEO_ORIENTATION_HORIZ : GST_VIDEO_ORIENTATION_IDENTITY,
+                     nullptr);
+}
+
+std::optional<std::int64_t> MoviePipeline::frameDuration() const {
+    if (!frameShown || !GST_CLOCK_TIME_IS_VALID(GST_BUFFER_DURATION(frameShown->buffer())))
+        return std::nullopt;
+    return static_cast<std::int64_t>(GST_BUFFER_DURATION(frameShown->buffer()));
 }
 
 void MoviePipeline::pause() {
@@ -269,8 +316,17 @@ bool MoviePipeline::handleMessage(GstMessage* message) {
         // An end from before the latest seek is stale.
         if (seekSeqnum != GST_SEQNUM_INVALID && gst_message_get_seqnum(message) != seekSeqnum)
             return true;
-        if (events.ended)
+        if (loop && targetRate < 0 && events.sectionEnded)
+            events.sectionEnded();
+        else if (events.ended)
             events.ended();
+        return true;
+    case GST_MESSAGE_SEGMENT_DONE:
+        if (GST_MESSAGE_SRC(message) != GST_OBJECT(pipeline.get()) ||
+            gst_message_get_seqnum(message) != seekSeqnum)
+            return true;
+        if (loop && targetRate != 0 && events.sectionEnded)
+            events.sectionEnded();
         return true;
     case GST_MESSAGE_ERROR:
         if (prerollWatchdog)

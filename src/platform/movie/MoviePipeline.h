@@ -9,6 +9,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The GStreamer side of a shown or played movie: a playbin whose video ends in an appsink (frames
@@ -25,12 +26,17 @@ public:
         std::function<void()> frame;
         // Prerolled for the first time, or the length changed: the queries below answer.
         std::function<void()> ready;
+        // The section's end was reached: loopSection starts the next pass.
+        std::function<void()> sectionEnded;
     };
+
+    // A stretch [start, end) in nanoseconds.
+    using Section = std::pair<std::int64_t, std::int64_t>;
 
     // Loads GStreamer once per process; false when it cannot start.
     static bool initializeGStreamer();
-    // "videoconvert ! videoscale ! appsink" delivering square-pixel RGBA; appsink receives the
-    // sink.
+    // "videoconvert ! videoscale ! videoflip ! appsink" delivering square-pixel RGBA; appsink
+    // receives the sink.
     static GstElement* createVideoSink(GstElement** appsink);
     // The element named by FRETLARK_AUDIO_SINK (running in real time), else autoaudiosink.
     static GstElement* createAudioSink();
@@ -54,6 +60,17 @@ public:
     void setVolume(double volume);
     void setMuted(bool muted);
 
+    // While a section is set, running plays it over and over (segment seeks): forwards from the
+    // position when it lies inside, else from the start; backwards likewise from the end. Takes
+    // effect with the next apply.
+    void setSection(std::optional<Section> section) { loop = section; }
+    // The section's next pass at the rate, without a flush, so no frame is lost at the seam.
+    void loopSection(double rate);
+    // Flips the picture left to right; a paused picture changes with the next apply.
+    void setMirrored(bool mirrored);
+    // How long the picture shown lasts, when the stream says.
+    std::optional<std::int64_t> frameDuration() const;
+
     std::shared_ptr<MovieImage> currentFrame() const { return frameShown; }
     // Frames that reached the main thread since the pipeline was built.
     std::uint64_t framesShown() const { return frameCount; }
@@ -76,6 +93,7 @@ private:
     static void deposit(Mailbox* mailbox, GstSample* sample);
     void collectFrame();
     void applyNow();
+    bool seek(double rate, std::int64_t positionNs, GstSeekFlags flags);
     bool handleMessage(GstMessage* message);
 
     GstRef<GstElement> pipeline;
@@ -93,4 +111,6 @@ private:
     double targetRate = 0;
     std::int64_t targetPosition = 0;
     guint32 seekSeqnum = GST_SEQNUM_INVALID;
+    std::optional<Section> loop;
+    GstRef<GstElement> flip;
 };

@@ -218,6 +218,12 @@ void QTMovie::setRate(float rate) {
 }
 
 void QTMovie::changeRate(float rate) {
+    // At a section's seam a rate in the same direction waits for the next pass's seek.
+    if (wrapping && rate != 0 && (rate > 0) == (playRate > 0)) {
+        playRate = rate;
+        return;
+    }
+    wrapping = false;
     std::int64_t from = positionNs();
     playRate = rate;
     restingNs = from;
@@ -282,8 +288,11 @@ void QTMovie::ensurePipeline() {
             natural = {static_cast<double>(frame->width()), static_cast<double>(frame->height())};
         frameChanged.emit();
     };
+    events.sectionEnded = [this] { sectionEnded(); };
     pipeline = std::make_unique<MoviePipeline>(path, restingNs, std::move(events));
     broken = !pipeline->isValid();
+    pipeline->setSection(sectionNs());
+    pipeline->setMirrored(isMirrored);
     pipeline->setVolume(soundVolume);
     pipeline->setMuted(isMuted);
 }
@@ -359,4 +368,59 @@ std::uint64_t QTMovie::framesShown() const {
 
 bool QTMovie::updateMovieFile() {
     return annotations && annotations->save();
+}
+
+void QTMovie::setLoopSection(std::optional<QTTimeRange> loop) {
+    section = loop;
+    if (!pipeline)
+        return;
+    pipeline->setSection(sectionNs());
+    // Running, the movie keeps its place and takes up the new bounds at once.
+    if (playRate != 0)
+        pipeline->apply(playRate, positionNs());
+}
+
+// The section in nanoseconds, cut to the movie; nothing when less than a frame remains.
+std::optional<std::pair<std::int64_t, std::int64_t>> QTMovie::sectionNs() const {
+    if (!section)
+        return std::nullopt;
+    std::int64_t start =
+        std::clamp<std::int64_t>(QTTimeToNanoseconds(section->time), 0, durationNs());
+    std::int64_t end =
+        std::clamp<std::int64_t>(start + QTTimeToNanoseconds(section->duration), 0, durationNs());
+    constexpr std::int64_t shortest = 20'000'000;
+    if (end - start < shortest)
+        return std::nullopt;
+    return std::pair{start, end};
+}
+
+void QTMovie::sectionEnded() {
+    wrapping = true;
+    std::weak_ptr<bool> stillHere = alive;
+    NotificationCenter::defaultCenter().postNotification(QTMovieSectionDidLoopNotification, this);
+    if (!stillHere.lock() || !wrapping)
+        return;
+    wrapping = false;
+    pipeline->loopSection(playRate);
+}
+
+void QTMovie::setMirrored(bool mirrored) {
+    isMirrored = mirrored;
+    if (!pipeline)
+        return;
+    pipeline->setMirrored(mirrored);
+    // A paused picture is decoded again to show the change.
+    if (playRate == 0)
+        pipeline->apply(0, positionNs());
+}
+
+void QTMovie::stepFrames(int count) {
+    constexpr std::int64_t fallbackFrameNs = 1'000'000'000 / 30;
+    std::int64_t frame = fallbackFrameNs;
+    if (pipeline && pipeline->frameDuration() && *pipeline->frameDuration() > 0)
+        frame = *pipeline->frameDuration();
+    // Aim at the middle of the frame, so rounding never lands on its neighbour.
+    std::int64_t index = (positionNs() + frame / 4) / frame + count;
+    std::int64_t target = std::clamp<std::int64_t>(index * frame + frame / 2, 0, durationNs());
+    setCurrentTime(QTTimeFromNanoseconds(target, scale));
 }

@@ -10,10 +10,8 @@
 #include <optional>
 #include <sigc++/sigc++.h>
 #include <string>
+#include <utility>
 #include <vector>
-
-class ByteSource;
-class MoviePipeline;
 
 // Posted by a movie that played to its end (not when it loops, nor when it runs backwards into
 // its start, which stops it).
@@ -22,6 +20,13 @@ inline constexpr const char* QTMovieDidEndNotification = "QTMovieDidEndNotificat
 inline constexpr const char* QTMovieRateDidChangeNotification = "QTMovieRateDidChangeNotification";
 inline constexpr const char* QTMovieRateDidChangeNotificationParameter =
     "QTMovieRateDidChangeNotificationParameter";
+// Posted by a movie at the end of each pass through its loop section, before the next pass
+// starts; a rate set by an observer applies to the next pass without a break.
+inline constexpr const char* QTMovieSectionDidLoopNotification =
+    "QTMovieSectionDidLoopNotification";
+
+class ByteSource;
+class MoviePipeline;
 
 struct QTMovieSize {
     double width = 0;
@@ -112,6 +117,15 @@ public:
     // Frames shown since the movie was first shown or played.
     std::uint64_t framesShown() const;
 
+    // Practice: a section that plays over and over, seamlessly, in either direction (none: the
+    // whole movie, as before); the picture flipped left to right; steps of whole frames.
+    void setLoopSection(std::optional<QTTimeRange> section);
+    std::optional<QTTimeRange> loopSection() const { return section; }
+    void setMirrored(bool mirrored);
+    bool mirrored() const { return isMirrored; }
+    // Moves by count frames (negative: back) and shows that frame.
+    void stepFrames(int count);
+
     // QTMovieExtensions: small operations on any movie (src/player/QTMovieExtensions.cpp).
     bool isPlaying() const;
     QTTime currentPlayTime() const;
@@ -138,6 +152,8 @@ private:
     void failed(const std::string& reason);
     void changeRate(float rate);
     void postRateChange(float rate);
+    void sectionEnded();
+    std::optional<std::pair<std::int64_t, std::int64_t>> sectionNs() const;
 
     std::string path;
     std::unique_ptr<MovieAnnotations> annotations;
@@ -162,6 +178,10 @@ private:
     bool atEnd = false;
     bool broken = false;
     std::int64_t restingNs = 0;
+    std::optional<QTTimeRange> section;
+    bool isMirrored = false;
+    // Between a section's end and its next pass: a rate set now rides on the next pass.
+    bool wrapping = false;
 
     std::unique_ptr<MovieController> controller;
     std::unique_ptr<MoviePipeline> pipeline;

@@ -84,7 +84,9 @@ void QTMovieView::build() {
     AccessibleName::nameFocusedPart(volume, "Volume");
 
     bar.add_css_class("fretlark-movie-controller");
-    bar.append(scrubber);
+    scrubberOverlay.set_child(scrubber);
+    scrubberOverlay.set_hexpand(true);
+    bar.append(scrubberOverlay);
     bar.append(volume);
     append(area);
     append(bar);

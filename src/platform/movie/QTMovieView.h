@@ -45,6 +45,8 @@ public:
 
     const Gtk::Picture& videoArea() const { return video; }
     Gtk::Scale& positionScrubber() { return scrubber; }
+    // Lays the widget over the scrubber, at the scrubber's size (a band marking a stretch).
+    void addScrubberOverlay(Gtk::Widget& widget) { scrubberOverlay.add_overlay(widget); }
     Gtk::VolumeButton& volumeControl() { return volume; }
 
 private:
@@ -62,6 +64,7 @@ private:
     Gtk::Label message;
     Gtk::Box bar{Gtk::Orientation::HORIZONTAL};
     Gtk::Scale scrubber{Gtk::Orientation::HORIZONTAL};
+    Gtk::Overlay scrubberOverlay;
     Gtk::VolumeButton volume;
     sigc::connection frameConnection;
     sigc::connection statusConnection;

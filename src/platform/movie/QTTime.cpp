@@ -28,6 +28,10 @@ QTTime QTMakeTime(std::int64_t timeValue, long timeScale) {
     return {timeValue, static_cast<std::int32_t>(timeScale), 0};
 }
 
+QTTimeRange QTMakeTimeRange(QTTime time, QTTime duration) {
+    return {time, duration};
+}
+
 QTComparisonResult QTTimeCompare(QTTime a, QTTime b) {
     bool aEndless = (a.flags & kQTTimeIsIndefinite) != 0;
     bool bEndless = (b.flags & kQTTimeIsIndefinite) != 0;

@@ -14,9 +14,16 @@ struct QTTime {
 // The time has no end (an unknown duration).
 constexpr std::int32_t kQTTimeIsIndefinite = 1 << 0;
 
+// A stretch of a movie: where it starts and how long it lasts.
+struct QTTimeRange {
+    QTTime time;
+    QTTime duration;
+};
+
 enum QTComparisonResult { QTOrderedAscending = -1, QTOrderedSame = 0, QTOrderedDescending = 1 };
 
 QTTime QTMakeTime(std::int64_t timeValue, long timeScale);
+QTTimeRange QTMakeTimeRange(QTTime time, QTTime duration);
 // Compares the times they stand for, whatever their scales.
 QTComparisonResult QTTimeCompare(QTTime a, QTTime b);
 // "days:hours:minutes:seconds.units/scale", as in 0:00:01:05.00/600; "INDEFINITE" for no end.

@@ -116,6 +116,17 @@ int Alert::runAlertPanel(const std::string& title, const std::string& message,
     return result;
 }
 
+AlertAnswer Alert::runAlert(const AlertRequest& request) {
+    auto loop = Glib::MainLoop::create();
+    AlertAnswer result;
+    present(activeWindow(), request, true, [&result, loop](const AlertAnswer& answer) {
+        result = answer;
+        loop->quit();
+    });
+    loop->run();
+    return result;
+}
+
 void Alert::beginAlertSheet(Gtk::Window* window, const AlertRequest& request,
                             std::function<void(int)> didEnd) {
     present(window, request, false, [didEnd = std::move(didEnd)](const AlertAnswer& answer) {

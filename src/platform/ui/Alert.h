@@ -40,6 +40,8 @@ public:
                              const std::string& defaultButton,
                              const std::string& alternateButton = "",
                              const std::string& otherButton = "");
+    // An application-modal alert with the request's buttons and check box; waits for the answer.
+    static AlertAnswer runAlert(const AlertRequest& request);
     // A default/alternate/other sheet; the completion receives the panel return codes.
     static void beginAlertSheet(Gtk::Window* window, const AlertRequest& request,
                                 std::function<void(int)> didEnd);

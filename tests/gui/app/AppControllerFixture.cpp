@@ -21,9 +21,13 @@ void AppControllerFixture::SetUp() {
     FreshEnvironmentTest::SetUp();
     application();
     MainThread::adopt();
-    Alert::setResponder([this](const AlertRequest& request) -> std::optional<AlertAnswer> {
+    answerAlerts([](const AlertRequest&) { return 0; });
+}
+
+void AppControllerFixture::answerAlerts(std::function<int(const AlertRequest&)> button) {
+    Alert::setResponder([this, button](const AlertRequest& request) {
         alerts.push_back(request);
-        return AlertAnswer{0, false};
+        return std::optional<AlertAnswer>(AlertAnswer{button(request), false});
     });
 }
 

@@ -11,13 +11,15 @@
 #include <vector>
 
 // Starts the real controller on the real main window layout, in a fresh home and system root.
-// Alerts are answered by their first button and recorded; the product chooser is answered by
-// the function given to start().
+// Alerts are answered by their first button and recorded unless a test says otherwise; the
+// product chooser is answered by the function given to start().
 class AppControllerFixture : public FreshEnvironmentTest {
 protected:
     void SetUp() override;
     void TearDown() override;
 
+    // Alerts are recorded and answered by the button the function picks.
+    void answerAlerts(std::function<int(const AlertRequest&)> button);
     void installStrumwell();
     void installJamcroft();
     // Creates the controller and runs its start-up; `choose` runs once the chooser is on screen.

@@ -2,21 +2,18 @@
 #include "StoreThread.h"
 
 #include "download/DownloadController.h"
+#include "drawing/FrameView.h"
 #include "platform/Defaults.h"
 #include "platform/ui/Alert.h"
 #include "platform/ui/ColumnBrowser.h"
 #include "platform/ui/TableView.h"
 #include "rowviews/ImageView.h"
 
-#include <gtkmm/spinner.h>
-
 #include <filesystem>
 #include <fstream>
-#include <giomm/menu.h>
 #include <gtkmm/label.h>
 #include <gtkmm/progressbar.h>
-
-#include "drawing/FrameView.h"
+#include <gtkmm/spinner.h>
 
 namespace fs = std::filesystem;
 
@@ -79,17 +76,15 @@ protected:
 TEST_F(DownloadWindowTest, TheProgressDisplayShowsTheLessonAndHidesAtTheEnd) {
     auto& app = start();
     app.startDownloadProgress(purchases() + "/Bass/Chords/Lesson 3 - Chords.mov");
-    EXPECT_TRUE(app.downloadBar->is_visible());
-    EXPECT_TRUE(app.downloadFrame->is_visible());
-    EXPECT_TRUE(app.downloadStatus->is_visible());
+    for (Gtk::Widget* shown : std::initializer_list<Gtk::Widget*>{
+             app.downloadBar, app.downloadFrame, app.downloadStatus})
+        EXPECT_TRUE(shown->is_visible());
     EXPECT_EQ(std::string(app.downloadStatus->get_text()), "Downloading: Lesson 3 - Chords");
-    EXPECT_DOUBLE_EQ(app.downloadBar->get_fraction(), 0.0);
     app.updateDownloadProgress(42.5);
     EXPECT_DOUBLE_EQ(app.downloadBar->get_fraction(), 0.425);
     app.endDownloadProgress();
     EXPECT_FALSE(app.downloadBar->is_visible());
     EXPECT_FALSE(app.downloadFrame->is_visible());
-    EXPECT_FALSE(app.downloadStatus->is_visible());
     EXPECT_EQ(std::string(app.downloadStatus->get_text()), "");
     EXPECT_DOUBLE_EQ(app.downloadBar->get_fraction(), 0.0);
 }
@@ -97,54 +92,49 @@ TEST_F(DownloadWindowTest, TheProgressDisplayShowsTheLessonAndHidesAtTheEnd) {
 TEST_F(DownloadWindowTest, WithNothingLeftOverAnIdleWorkerWaitsWithoutAQuestion) {
     auto& app = start();
     EXPECT_TRUE(alerts.empty());
+    app.deleteFile(nullptr);
+    EXPECT_TRUE(alerts.empty()) << "without a selection delete asks nothing";
+    EXPECT_FALSE(app.validateMenuItem("delete"));
     EXPECT_TRUE(app.canPauseDownloads());
-    app.validateMenus();
     EXPECT_EQ(app.toggleDownloadTitle(), "Pause Download");
     app.toggleDownload(nullptr);
     EXPECT_FALSE(app.canPauseDownloads());
     EXPECT_EQ(app.toggleDownloadTitle(), "Resume Download");
 }
 
-TEST_F(DownloadWindowTest, TheWelcomePictureIsShownInsteadOfTheResumeQuestion) {
+TEST_F(DownloadWindowTest, LeftoversAreOfferedUnlessTheWelcomePictureIsShown) {
     leaveUnfinishedLesson("Walk.mov");
     Defaults::standard().setBool("showWelcomeSplash", true);
-    auto& app = start();
-    EXPECT_TRUE(alerts.empty());
-    EXPECT_FALSE(app.canPauseDownloads());
+    EXPECT_FALSE(start().canPauseDownloads());
+    EXPECT_TRUE(alerts.empty()) << "the Welcome picture instead of the question";
+    controller.reset();
+
+    Defaults::standard().setBool("showWelcomeSplash", false);
+    for (int answer : {1, 0}) {
+        answerAlerts([answer](const AlertRequest&) { return answer; });
+        auto& app = start();
+        ASSERT_TRUE(spinUntil([&] { return !alerts.empty(); }));
+        EXPECT_EQ(alerts[0].title, "Fretlark Download Store");
+        EXPECT_EQ(alerts[0].message, "You have incomplete downloads. Do you wish to resume now?");
+        EXPECT_EQ(alerts[0].buttons, (std::vector<std::string>{"Resume", "Later"}));
+        EXPECT_EQ(app.canPauseDownloads(), answer == 0) << "Later starts nothing";
+        EXPECT_EQ(spinUntil([&] { return !fs::exists(workFolder() + "/Walk.plist"); }),
+                  answer == 0);
+        alerts.clear();
+        controller.reset();
+    }
+    EXPECT_EQ(fs::file_size(purchases() + "/Bass/Grooves/Walking/Walk.mov"), 1000u);
 }
 
-TEST_F(DownloadWindowTest, LeftoversAreOfferedAndLaterStartsNothing) {
-    leaveUnfinishedLesson("Walk.mov");
-    Alert::setResponder([this](const AlertRequest& request) -> std::optional<AlertAnswer> {
-        alerts.push_back(request);
-        return AlertAnswer{1, false};
-    });
-    auto& app = start();
-    ASSERT_TRUE(spinUntil([&] { return !alerts.empty(); }));
-    spin();
-    EXPECT_EQ(alerts[0].title, "Fretlark Download Store");
-    EXPECT_EQ(alerts[0].message, "You have incomplete downloads. Do you wish to resume now?");
-    EXPECT_EQ(alerts[0].buttons, (std::vector<std::string>{"Resume", "Later"}));
-    EXPECT_FALSE(app.canPauseDownloads());
-    EXPECT_TRUE(fs::exists(workFolder() + "/Walk.plist"));
-}
-
-TEST_F(DownloadWindowTest, ResumeFetchesTheLeftoverLesson) {
-    leaveUnfinishedLesson("Walk.mov");
-    auto& app = start();
-    ASSERT_TRUE(spinUntil([&] { return !alerts.empty(); }));
-    std::string lessonPath = purchases() + "/Bass/Grooves/Walking/Walk.mov";
-    ASSERT_TRUE(
-        spinUntil([&] { return fs::exists(lessonPath) && fs::file_size(lessonPath) == 1000; }));
-    EXPECT_TRUE(app.canPauseDownloads());
-    ASSERT_TRUE(spinUntil([&] { return !fs::exists(workFolder() + "/Walk.plist"); }));
-}
-
-TEST_F(DownloadWindowTest, AHandOffFetchesTheDescriptionAndReservesItsLessons) {
+TEST_F(DownloadWindowTest, AHandOffFetchesTheDescriptionAndASecondCancelsTheFirst) {
     lesson("One.mov", 2000);
     lesson("Two.mov", 3000);
     publishDescription("order=17", {"One.mov", "Two.mov"});
+    publishDescription("order=18", {"Three.mov"});
     auto& app = start();
+    EXPECT_FALSE(app.beginDownload("a/")) << "a query that names no file";
+    ASSERT_TRUE(app.beginDownload("order=18"));
+    std::string first = app.outputPath;
     ASSERT_TRUE(app.beginDownload("order=17"));
     EXPECT_EQ(app.outputPath, home() + "/.cache/FretlarkDownloads/download/order=17.xml");
     std::string two = purchases() + "/Bass/Grooves/Walking/Two.mov";
@@ -153,28 +143,8 @@ TEST_F(DownloadWindowTest, AHandOffFetchesTheDescriptionAndReservesItsLessons) {
     EXPECT_TRUE(fs::is_symlink(purchases() + "/Downloads/One.mov"));
     EXPECT_FALSE(fs::exists(app.outputPath)) << "the description is used up";
     EXPECT_TRUE(spinUntil([&] { return !app.downloader; }));
-}
-
-TEST_F(DownloadWindowTest, ASecondHandOffCancelsTheFirst) {
-    lesson("First.mov", 1000);
-    lesson("Second.mov", 1000);
-    publishDescription("order=1", {"First.mov"});
-    publishDescription("order=2", {"Second.mov"});
-    auto& app = start();
-    ASSERT_TRUE(app.beginDownload("order=1"));
-    std::string first = app.outputPath;
-    ASSERT_TRUE(app.beginDownload("order=2"));
-    std::string second = purchases() + "/Bass/Grooves/Walking/Second.mov";
-    ASSERT_TRUE(spinUntil([&] { return fs::exists(second) && fs::file_size(second) == 1000; }));
-    spin();
-    EXPECT_FALSE(fs::exists(purchases() + "/Bass/Grooves/Walking/First.mov"));
+    EXPECT_FALSE(fs::exists(purchases() + "/Bass/Grooves/Walking/Three.mov"));
     EXPECT_FALSE(fs::exists(first));
-}
-
-TEST_F(DownloadWindowTest, AQueryThatNamesNoFileIsRefused) {
-    auto& app = start();
-    EXPECT_FALSE(app.beginDownload("a/"));
-    EXPECT_FALSE(app.downloader);
 }
 
 TEST_F(DownloadWindowTest, QuittingPausesATransferSoTheNextRunCanContinue) {
@@ -192,8 +162,6 @@ TEST_F(DownloadWindowTest, QuittingPausesATransferSoTheNextRunCanContinue) {
     EXPECT_TRUE(fs::exists(home() + "/.cache/FretlarkDownloads/ResumeData"));
     EXPECT_TRUE(fs::exists(workFolder() + "/Long.plist"));
 }
-
-// ---- Deleting items ----
 
 class DeleteTest : public DownloadWindowTest {
 protected:
@@ -238,32 +206,7 @@ protected:
                 return child;
         return nullptr;
     }
-
-    void answerAlerts(int button) {
-        Alert::setResponder([this, button](const AlertRequest& request) {
-            alerts.push_back(request);
-            return std::optional<AlertAnswer>(AlertAnswer{button, false});
-        });
-    }
 };
-
-TEST_F(DeleteTest, ALessonBeingDownloadedCannotBeDeleted) {
-    auto& app = startSlowPurchase();
-    selectLesson(app, "Long.mov");
-    auto* spinner = dynamic_cast<Gtk::Spinner*>(selectedRowLook(app));
-    ASSERT_NE(spinner, nullptr);
-    EXPECT_TRUE(spinner->get_spinning());
-    alerts.clear();
-    app.deleteFile(nullptr);
-    ASSERT_EQ(alerts.size(), 1u);
-    EXPECT_EQ(alerts[0].title, "Delete");
-    EXPECT_EQ(alerts[0].message,
-              "You can't delete a file while it is being downloaded. You must first pause the "
-              "download by using the 'Pause Download' command under the File menu (Command-R), "
-              "and then delete the file.");
-    EXPECT_EQ(alerts[0].buttons, std::vector<std::string>{"OK"});
-    EXPECT_TRUE(fs::exists(lessonPath("Long.mov")));
-}
 
 TEST_F(DeleteTest, APausedLessonGoesWithItsLinkAndLeftovers) {
     auto& first = startSlowPurchase();
@@ -274,11 +217,8 @@ TEST_F(DeleteTest, APausedLessonGoesWithItsLinkAndLeftovers) {
     controller.reset();
 
     // The next run: "Later" to the resume question, "Delete" to the confirmation.
-    Alert::setResponder([this](const AlertRequest& request) {
-        alerts.push_back(request);
-        return std::optional<AlertAnswer>(
-            AlertAnswer{request.title == "Fretlark Download Store" ? 1 : 0, false});
-    });
+    answerAlerts(
+        [](const AlertRequest& alert) { return alert.title == "Fretlark Download Store"; });
     auto& app = start();
     selectLesson(app, "Long.mov");
     auto* look = dynamic_cast<ImageView*>(selectedRowLook(app));
@@ -296,29 +236,35 @@ TEST_F(DeleteTest, APausedLessonGoesWithItsLinkAndLeftovers) {
     EXPECT_TRUE(fs::exists(workFolder() + "/Later.plist")) << "the other lesson stays queued";
 }
 
-TEST_F(DeleteTest, AnUnstartedPlaceholderGoesWithItsRecordAndCancelKeepsEverything) {
+TEST_F(DeleteTest, OnlyAPausedOrUnstartedLessonGoesAndCancelKeepsEverything) {
     auto& app = startSlowPurchase();
+    selectLesson(app, "Long.mov");
+    auto* spinner = dynamic_cast<Gtk::Spinner*>(selectedRowLook(app));
+    ASSERT_NE(spinner, nullptr);
+    EXPECT_TRUE(spinner->get_spinning());
+    alerts.clear();
+    app.deleteFile(nullptr);
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].message,
+              "You can't delete a file while it is being downloaded. You must first pause the "
+              "download by using the 'Pause Download' command under the File menu (Command-R), "
+              "and then delete the file.");
+    EXPECT_EQ(alerts[0].buttons, std::vector<std::string>{"OK"});
+    EXPECT_TRUE(fs::exists(lessonPath("Long.mov")));
+
     app.toggleDownload(nullptr);
     selectLesson(app, "Later.mov");
-    answerAlerts(1);
+    answerAlerts([](const AlertRequest&) { return 1; });
     app.deleteFile(nullptr);
     EXPECT_TRUE(fs::exists(lessonPath("Later.mov"))) << "Cancel deletes nothing";
     EXPECT_TRUE(fs::exists(workFolder() + "/Later.plist"));
 
-    answerAlerts(0);
+    answerAlerts([](const AlertRequest&) { return 0; });
     app.deleteFile(nullptr);
     EXPECT_FALSE(fs::exists(lessonPath("Later.mov")));
     EXPECT_FALSE(fs::exists(workFolder() + "/Later.plist"));
     EXPECT_FALSE(fs::exists(fs::symlink_status(purchases() + "/Downloads/Later.mov")));
     EXPECT_TRUE(fs::exists(lessonPath("Long.mov")));
-}
-
-TEST_F(DeleteTest, WithoutASelectionNothingIsAsked) {
-    auto& app = start();
-    alerts.clear();
-    app.deleteFile(nullptr);
-    EXPECT_TRUE(alerts.empty());
-    EXPECT_FALSE(app.validateMenuItem("delete"));
 }
 
 } // namespace

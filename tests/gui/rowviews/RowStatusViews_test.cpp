@@ -4,12 +4,10 @@
 
 #include <cairomm/context.h>
 #include <cairomm/surface.h>
-#include <cstdlib>
 #include <filesystem>
 #include <gtkmm/snapshot.h>
 #include <gtkmm/spinner.h>
 #include <gtkmm/window.h>
-#include <optional>
 
 namespace fs = std::filesystem;
 
@@ -43,66 +41,36 @@ TEST(SubViewTest, CentresItsChildrenWhereThereIsRoom) {
     fresh.removeSubview(other);
 }
 
-// The three looks, read from the widgets the controller shows.
-class SubviewControllerTest : public ::testing::Test {
-protected:
-    Gtk::Spinner& indicator() {
-        return dynamic_cast<Gtk::Spinner&>(*row.view()->get_first_child());
-    }
-    ImageView& image() { return dynamic_cast<ImageView&>(*row.view()->get_last_child()); }
-
+// The three looks, read from the widgets the controller shows: after each step whether the
+// picture shows, whether it carries the partial emblem, and whether the spinner spins.
+TEST(SubviewControllerTest, IconSpinnerAndPartialLooksFollowEachOther) {
     SubviewController row;
-};
-
-TEST_F(SubviewControllerTest, StartsWithTheIconLook) {
-    EXPECT_TRUE(image().get_visible());
-    EXPECT_FALSE(image().isPartial());
-    EXPECT_FALSE(indicator().get_visible());
-    EXPECT_FALSE(indicator().get_spinning());
-    row.turnOffAnimation();
-    EXPECT_TRUE(image().get_visible());
-    EXPECT_FALSE(indicator().get_visible());
+    auto& spinner = dynamic_cast<Gtk::Spinner&>(*row.view()->get_first_child());
+    auto& image = dynamic_cast<ImageView&>(*row.view()->get_last_child());
     row.setFileName("/library/Lesson 1.mov");
-    EXPECT_EQ(image().fileName(), "/library/Lesson 1.mov");
-}
-
-TEST_F(SubviewControllerTest, SpinsWhileDownloading) {
-    row.setPartial();
-    row.turnOnAnimation();
-    row.turnOnAnimation();
-    EXPECT_FALSE(image().get_visible());
-    EXPECT_FALSE(image().isPartial());
-    EXPECT_TRUE(indicator().get_visible());
-    EXPECT_TRUE(indicator().get_spinning());
-
-    row.turnOffAnimation();
-    EXPECT_TRUE(image().get_visible());
-    EXPECT_FALSE(indicator().get_visible());
-    EXPECT_FALSE(indicator().get_spinning());
-}
-
-TEST_F(SubviewControllerTest, PartialStopsTheSpinnerAndShowsTheEmblem) {
-    row.turnOnAnimation();
-    row.setPartial();
-    EXPECT_FALSE(indicator().get_spinning());
-    EXPECT_FALSE(indicator().get_visible());
-    EXPECT_TRUE(image().get_visible());
-    EXPECT_TRUE(image().isPartial());
-    // Not spinning any more, so turning the animation off changes nothing.
-    row.turnOffAnimation();
-    EXPECT_TRUE(image().isPartial());
-}
-
-TEST_F(SubviewControllerTest, ToggleKeepsThePartialFlag) {
-    row.setPartial();
-    row.toggleAnimation();
-    EXPECT_TRUE(indicator().get_spinning());
-    EXPECT_FALSE(image().get_visible());
-    EXPECT_TRUE(image().isPartial());
-    row.toggleAnimation();
-    EXPECT_FALSE(indicator().get_spinning());
-    EXPECT_TRUE(image().get_visible());
-    EXPECT_TRUE(image().isPartial());
+    EXPECT_EQ(image.fileName(), "/library/Lesson 1.mov");
+    const struct {
+        void (SubviewController::*step)();
+        bool picture, partial, spinning;
+    } steps[] = {
+        {&SubviewController::turnOffAnimation, true, false, false},
+        {&SubviewController::turnOnAnimation, false, false, true},
+        {&SubviewController::turnOnAnimation, false, false, true},
+        {&SubviewController::turnOffAnimation, true, false, false},
+        {&SubviewController::turnOnAnimation, false, false, true},
+        {&SubviewController::setPartial, true, true, false},
+        {&SubviewController::turnOffAnimation, true, true, false},
+        {&SubviewController::toggleAnimation, false, true, true},
+        {&SubviewController::toggleAnimation, true, true, false},
+        {&SubviewController::turnOnAnimation, false, false, true},
+    };
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        (row.*steps[i].step)();
+        EXPECT_EQ(image.get_visible(), steps[i].picture) << "step " << i;
+        EXPECT_EQ(image.isPartial(), steps[i].partial) << "step " << i;
+        EXPECT_EQ(spinner.get_spinning(), steps[i].spinning) << "step " << i;
+        EXPECT_EQ(spinner.get_visible(), steps[i].spinning) << "step " << i;
+    }
 }
 
 // Makes the view's drawing reachable for reading its pixels.
@@ -138,19 +106,7 @@ protected:
     void TearDown() override {
         ImageView::setIconProvider(nullptr);
         ImageView::uninitialize();
-        if (savedResources)
-            setenv("FRETLARK_RESOURCES", savedResources->c_str(), 1);
         FreshEnvironmentTest::TearDown();
-    }
-
-    // Resources from a folder of the test's own.
-    std::string useOwnResources() {
-        const char* current = std::getenv("FRETLARK_RESOURCES");
-        savedResources = current ? std::optional<std::string>(current) : std::nullopt;
-        std::string resources = root() + "/resources";
-        writeFile(resources + "/MainWindow.ui", "<interface/>");
-        setenv("FRETLARK_RESOURCES", resources.c_str(), 1);
-        return resources;
     }
 
     Glib::RefPtr<Gdk::Paintable> imageFor(const std::string& path, bool partial = false) {
@@ -161,60 +117,36 @@ protected:
     }
 
     std::vector<std::string> asked;
-    std::optional<std::string> savedResources;
 };
 
 TEST_F(ImageViewTest, TheIconThemeIsAskedOncePerExtension) {
     auto first = imageFor("/library/Lesson 1.mov");
-    auto second = imageFor("/other/Lesson 2.mov");
     ASSERT_TRUE(first);
-    EXPECT_EQ(first, second);
-    EXPECT_EQ(asked, std::vector<std::string>{"mov"});
+    EXPECT_EQ(imageFor("/other/Lesson 2.mov"), first);
     EXPECT_EQ(first->get_intrinsic_width(), 16);
-
-    auto pdf = imageFor("/library/Scales.pdf");
-    ASSERT_TRUE(pdf);
-    EXPECT_NE(pdf, first);
+    EXPECT_NE(imageFor("/library/Scales.pdf"), first);
     imageFor("/library/Loud.MOV");
-    EXPECT_EQ(asked, (std::vector<std::string>{"mov", "pdf", "MOV"}));
-}
-
-TEST_F(ImageViewTest, AFileWithoutExtensionUsesTheEmptyType) {
-    EXPECT_TRUE(imageFor("/library/README"));
-    imageFor("/library/.hidden");
-    imageFor("/library/notes/");
-    EXPECT_EQ(asked, std::vector<std::string>{""});
-}
-
-TEST_F(ImageViewTest, NothingIsDrawnWithoutAFileNameOrACache) {
-    EXPECT_FALSE(imageFor(""));
-    EXPECT_TRUE(asked.empty());
+    for (const char* plain : {"/library/README", "/library/.hidden", "/library/notes/"})
+        EXPECT_TRUE(imageFor(plain)) << plain;
+    EXPECT_EQ(asked, (std::vector<std::string>{"mov", "pdf", "MOV", ""}));
+    EXPECT_FALSE(imageFor("")) << "nothing without a file name";
     ImageView::uninitialize();
-    EXPECT_FALSE(imageFor("/library/a.mov"));
-    EXPECT_TRUE(asked.empty());
+    EXPECT_FALSE(imageFor("/library/a.mov")) << "nor without a cache";
+    EXPECT_EQ(asked.size(), 4u);
 }
 
-TEST_F(ImageViewTest, AFileNamedLikeTheEmblemKeyKeepsItsOwnIcon) {
+TEST_F(ImageViewTest, TheEmblemIsLookedForUntilFoundAndThenKept) {
     std::string resources = useOwnResources();
+    EXPECT_FALSE(imageFor("/library/a.mov", true));
+    EXPECT_FALSE(imageFor("/library/a.mov", true));
+    EXPECT_TRUE(asked.empty());
+
     GuiTest::writePicture(resources + "/emblem_important.png", 8, 6, 1, 0, 0);
     auto emblem = imageFor("", true);
-    auto icon = imageFor("/library/download.partial");
-    ASSERT_TRUE(emblem);
-    EXPECT_NE(icon, emblem);
-    EXPECT_EQ(imageFor("/library/a.mov", true), emblem);
-}
-
-TEST_F(ImageViewTest, AMissingEmblemIsLookedForAgainNextTime) {
-    std::string resources = useOwnResources();
-    EXPECT_FALSE(imageFor("/library/a.mov", true));
-    EXPECT_FALSE(imageFor("/library/a.mov", true));
-    EXPECT_TRUE(asked.empty());
-
-    GuiTest::writePicture(resources + "/emblem_important.png", 8, 6, 1, 0, 0);
-    auto emblem = imageFor("/library/a.mov", true);
     ASSERT_TRUE(emblem);
     EXPECT_EQ(emblem->get_intrinsic_width(), 8);
     EXPECT_EQ(emblem->get_intrinsic_height(), 6);
+    EXPECT_NE(imageFor("/library/download.partial"), emblem) << "a file named like its key";
     fs::remove(resources + "/emblem_important.png");
     EXPECT_EQ(imageFor("/library/b.mov", true), emblem);
 }

@@ -56,84 +56,53 @@ protected:
         return path;
     }
 
-    // Resources come from a folder of the test's own, restored afterwards.
-    std::string useOwnResources() {
-        const char* current = std::getenv("FRETLARK_RESOURCES");
-        savedResources = current ? std::optional<std::string>(current) : std::nullopt;
-        std::string resources = root() + "/resources";
-        writeFile(resources + "/MainWindow.ui", "<interface/>");
-        setenv("FRETLARK_RESOURCES", resources.c_str(), 1);
-        return resources;
-    }
-    void TearDown() override {
-        if (savedResources)
-            setenv("FRETLARK_RESOURCES", savedResources->c_str(), 1);
-        FreshEnvironmentTest::TearDown();
-    }
-
     std::string library;
     std::unique_ptr<FixedRoot> app;
-    std::optional<std::string> savedResources;
 };
 
-TEST_F(FSNodeInfoTest, ListsEveryEntryAndHidesLeadingDotNames) {
+TEST_F(FSNodeInfoTest, ListsEveryEntrySortedAndHidesLeadingDotNames) {
     touch("Lesson 10.mov");
     touch("Lesson 2.mov");
     touch(".DS_Store");
     make(".hidden folder");
     touch("Café \"Blues\" 'n' Rock.pdf");
-    make("Get Started");
+    make("Get Started/Quickstart Video");
 
-    auto node = top(library);
-    EXPECT_EQ(names(node->subNodes()).size(), 6u);
+    auto node = top(library + "/");
+    EXPECT_EQ(node->subNodes().size(), 6u);
     EXPECT_EQ(names(node->visibleSubNodes()),
               (std::vector<std::string>{"Café \"Blues\" 'n' Rock.pdf", "Get Started",
                                         "Lesson 2.mov", "Lesson 10.mov"}));
-    EXPECT_EQ(
-        names(node->visibleSubNodesNotDirs()),
-        (std::vector<std::string>{"Café \"Blues\" 'n' Rock.pdf", "Lesson 2.mov", "Lesson 10.mov"}));
+    EXPECT_EQ(names(node->visibleSubNodesNotDirs()).size(), 3u);
     auto child = node->visibleSubNodes().front();
     EXPECT_EQ(child->absolutePath(), library + "/Café \"Blues\" 'n' Rock.pdf");
     EXPECT_TRUE(child->isReadable());
-    EXPECT_FALSE(child->isDirectory());
     EXPECT_EQ(child->fsType(), "Non-Directory");
-}
+    // A root with a trailing slash still gives single separators.
+    auto grandchild = node->visibleSubNodes()[1]->visibleSubNodes().at(0);
+    EXPECT_EQ(grandchild->absolutePath(), library + "/Get Started/Quickstart Video");
+    EXPECT_EQ(grandchild->relativePath(), "Quickstart Video");
+    EXPECT_EQ(grandchild->fsType(), "Directory");
 
-TEST_F(FSNodeInfoTest, PathsThatCannotBeListedHaveNoChildren) {
-    std::string file = touch("notes.txt");
-    EXPECT_TRUE(top(file)->subNodes().empty());
-    EXPECT_TRUE(top(library + "/missing")->subNodes().empty());
-    EXPECT_FALSE(top(library + "/missing")->isDirectory());
-    EXPECT_FALSE(top(file)->containsFiles());
-    EXPECT_FALSE(top(file)->containsDirs());
-}
-
-TEST_F(FSNodeInfoTest, RootWithTrailingSlashGivesSingleSeparators) {
-    make("Get Started/Quickstart Video");
-    auto node = top(library + "/");
-    auto children = node->visibleSubNodes();
-    ASSERT_EQ(children.size(), 1u);
-    EXPECT_EQ(children[0]->absolutePath(), library + "/Get Started");
-    auto grandchildren = children[0]->visibleSubNodes();
-    ASSERT_EQ(grandchildren.size(), 1u);
-    EXPECT_EQ(grandchildren[0]->absolutePath(), library + "/Get Started/Quickstart Video");
-    EXPECT_EQ(grandchildren[0]->relativePath(), "Quickstart Video");
-    EXPECT_TRUE(grandchildren[0]->isDirectory());
-    EXPECT_EQ(grandchildren[0]->fsType(), "Directory");
-}
-
-TEST_F(FSNodeInfoTest, TopNodesAnswerTheirPathAndItsLastComponent) {
-    auto node = FSNodeInfo::nodeWithParent(nullptr, library + "/", nullptr);
-    EXPECT_EQ(node->absolutePath(), library + "/");
-    EXPECT_EQ(node->lastPathComponent(), "Videos");
-    EXPECT_TRUE(node->isVisible());
+    EXPECT_EQ(FSNodeInfo::nodeWithParent(nullptr, library + "/", nullptr)->lastPathComponent(),
+              "Videos");
     EXPECT_EQ(FSNodeInfo::lastPathComponentOf("/"), "/");
     EXPECT_EQ(FSNodeInfo::lastPathComponentOf("plain"), "plain");
     EXPECT_FALSE(top("")->isVisible());
     EXPECT_FALSE(top(library + "/.secret")->isVisible());
+    EXPECT_TRUE(top(library + "/notes.txt")->subNodes().empty()) << "a file has no children";
+    EXPECT_TRUE(top(library + "/missing")->subNodes().empty());
+    EXPECT_FALSE(top(library + "/missing")->isDirectory());
 }
 
-TEST_F(FSNodeInfoTest, ContentsTestOfFolders) {
+TEST_F(FSNodeInfoTest, TheContentsTestCountsVisibleFilesAndFoldersOncePerNode) {
+    const struct {
+        const char* folder;
+        bool files, dirs;
+    } cases[] = {{"OnlyHidden", false, false}, {"Mixed", true, true},
+                 {"OnlyFolders", false, true}, {"Empty", false, false},
+                 {"WithPackage", true, false}, {"Lesson.band", false, false},
+                 {"notes.txt", false, false}};
     make("OnlyHidden/.git");
     touch("OnlyHidden/.notes");
     make("Mixed/Sub");
@@ -142,94 +111,51 @@ TEST_F(FSNodeInfoTest, ContentsTestOfFolders) {
     make("OnlyFolders/B");
     make("Empty");
     make("WithPackage/Song.band/Output");
-    touch("WithPackage/Song.band/projectData");
-
-    auto hidden = top(library + "/OnlyHidden");
-    EXPECT_TRUE(hidden->visibleSubNodes().empty());
-    EXPECT_FALSE(hidden->containsFiles());
-    EXPECT_FALSE(hidden->containsDirs());
-
-    auto mixed = top(library + "/Mixed");
-    EXPECT_TRUE(mixed->containsFiles());
-    EXPECT_TRUE(mixed->containsDirs());
-
-    auto folders = top(library + "/OnlyFolders");
-    EXPECT_FALSE(folders->containsFiles());
-    EXPECT_TRUE(folders->containsDirs());
-
-    auto empty = top(library + "/Empty");
-    EXPECT_FALSE(empty->containsFiles());
-    EXPECT_FALSE(empty->containsDirs());
-
-    auto withPackage = top(library + "/WithPackage");
-    EXPECT_TRUE(withPackage->containsFiles());
-    EXPECT_EQ(names(withPackage->visibleSubNodesNotDirs()), std::vector<std::string>{"Song.band"});
+    make("Lesson.band/Media");
+    touch("notes.txt");
+    for (const auto& c : cases) {
+        auto node = top(library + "/" + c.folder);
+        EXPECT_EQ(node->containsFiles(), c.files) << c.folder;
+        EXPECT_EQ(node->containsDirs(), c.dirs) << c.folder;
+    }
+    auto cached = top(library + "/Empty");
+    EXPECT_FALSE(cached->containsFiles());
+    touch("Empty/a.mov");
+    make("Empty/Extras");
+    EXPECT_FALSE(cached->containsFiles());
+    EXPECT_FALSE(cached->containsDirs());
+    EXPECT_TRUE(top(library + "/Empty")->containsFiles());
+    EXPECT_TRUE(top(library + "/Empty")->containsDirs());
 }
 
-TEST_F(FSNodeInfoTest, ContentsAnswersAreCachedPerNodeOnly) {
-    make("Lesson");
-    auto node = top(library + "/Lesson");
-    EXPECT_FALSE(node->containsFiles());
-    touch("Lesson/a.mov");
-    make("Lesson/Extras");
-    EXPECT_FALSE(node->containsFiles());
-    EXPECT_FALSE(node->containsDirs());
-    auto fresh = top(library + "/Lesson");
-    EXPECT_TRUE(fresh->containsFiles());
-    EXPECT_TRUE(fresh->containsDirs());
-}
-
-TEST_F(FSNodeInfoTest, PackagesCountAsFiles) {
+TEST_F(FSNodeInfoTest, PackagesAreFilesAndLinksAreFollowedUnlessBroken) {
     make("Song.band/Media");
     make("Loud.BAND");
-    std::string plainFile = touch("Fake.band");
-    EXPECT_TRUE(Workspace::isFilePackageAtPath(library + "/Song.band"));
-    EXPECT_TRUE(Workspace::isFilePackageAtPath(library + "/Loud.BAND"));
-    EXPECT_FALSE(Workspace::isFilePackageAtPath(plainFile));
+    touch("Fake.band");
+    touch("Real Folder/a.mov");
+    fs::create_directory_symlink(library + "/Real Folder", library + "/To Folder");
+    fs::create_symlink(library + "/Real Folder/a.mov", library + "/To File.mov");
+    fs::create_symlink(library + "/gone.mov", library + "/Broken.mov");
     EXPECT_FALSE(Workspace::isFilePackageAtPath(library));
-
     auto package = top(library + "/Song.band");
     EXPECT_FALSE(package->isDirectory());
-    EXPECT_EQ(package->fsType(), "Non-Directory");
-    // A package is one document: the browser and file list never show its insides.
-    EXPECT_TRUE(package->subNodes().empty());
-    EXPECT_FALSE(package->containsDirs());
+    EXPECT_TRUE(package->subNodes().empty()) << "a package is one document";
     EXPECT_EQ(names(top(library)->visibleSubNodesNotDirs()),
-              (std::vector<std::string>{"Fake.band", "Loud.BAND", "Song.band"}));
-}
+              (std::vector<std::string>{"Broken.mov", "Fake.band", "Loud.BAND", "Song.band",
+                                        "To File.mov"}));
 
-TEST_F(FSNodeInfoTest, SymbolicLinks) {
-    make("Real Folder");
-    touch("Real Folder/a.mov");
-    make("Links");
-    fs::create_directory_symlink(library + "/Real Folder", library + "/Links/To Folder");
-    fs::create_symlink(library + "/Real Folder/a.mov", library + "/Links/To File.mov");
-    fs::create_symlink(library + "/gone.mov", library + "/Links/Broken.mov");
-
-    auto links = top(library + "/Links");
-    auto children = links->visibleSubNodes();
-    ASSERT_EQ(names(children),
-              (std::vector<std::string>{"Broken.mov", "To File.mov", "To Folder"}));
-    auto broken = children[0];
-    auto toFile = children[1];
-    auto toFolder = children[2];
-
+    auto broken = top(library + "/Broken.mov");
     EXPECT_TRUE(broken->isLink());
     EXPECT_FALSE(broken->isReadable());
-    EXPECT_FALSE(broken->isDirectory());
-    EXPECT_TRUE(toFile->isLink());
-    EXPECT_TRUE(toFile->isReadable());
+    EXPECT_TRUE(top(library + "/To File.mov")->isReadable());
+    auto toFolder = top(library + "/To Folder");
     EXPECT_TRUE(toFolder->isLink());
     EXPECT_TRUE(toFolder->isDirectory());
     EXPECT_TRUE(toFolder->containsFiles());
     EXPECT_FALSE(top(library + "/Real Folder")->isLink());
-
-    // The broken link is skipped by the contents scan; the other two count.
-    EXPECT_TRUE(links->containsFiles());
-    EXPECT_TRUE(links->containsDirs());
     make("OnlyBroken");
     fs::create_symlink(library + "/nowhere", library + "/OnlyBroken/dangling");
-    EXPECT_FALSE(top(library + "/OnlyBroken")->containsFiles());
+    EXPECT_FALSE(top(library + "/OnlyBroken")->containsFiles()) << "a broken link is skipped";
     EXPECT_FALSE(top(library + "/OnlyBroken")->containsDirs());
 }
 

@@ -100,14 +100,6 @@ std::string MovieMedia::picture(const std::string& extension, int width, int hei
                        std::to_string(height) + "." + extension;
     if (fs::exists(path))
         return path;
-    if (extension == "svg") {
-        writeFile(path, "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
-                            std::to_string(width) + "\" height=\"" + std::to_string(height) +
-                            "\"><rect width=\"100%\" "
-                            "height=\"100%\" fill=\"" +
-                            colour + "\"/></svg>\n");
-        return path;
-    }
     std::string size = std::to_string(width) + "x" + std::to_string(height);
     if (!run({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i",
               "color=c=" + colour + ":s=" + size, "-frames:v", "1", path}))

@@ -30,7 +30,7 @@ class MovieMedia {
 public:
     static std::string folder();
     static std::string lesson(const LessonOptions& options = {});
-    // A picture of one colour: "png" through ffmpeg, "svg" written as text.
+    // A picture of one colour, made by ffmpeg.
     static std::string picture(const std::string& extension, int width, int height,
                                const std::string& colour);
     // Copies a generated file to folder/name and answers the copy's path.

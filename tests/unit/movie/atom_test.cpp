@@ -64,7 +64,7 @@ TEST(AtomTest, ReadsSixtyFourBitAndToTheEndSizesAndKeepsAUserDataTerminator) {
     EXPECT_EQ(toTheEnd->payload().size(), 3u);
 }
 
-TEST(AtomTest, RefusesSizesThatDoNotFitInStructuralContainers) {
+TEST(AtomTest, RefusesSizesThatDoNotFitAndDeepNestingButKeepsDamagedUserDataWhole) {
     auto moovWith = [](std::vector<std::uint8_t> child) {
         std::vector<std::uint8_t> moov =
             header(static_cast<std::uint32_t>(8 + child.size()), "moov");
@@ -73,21 +73,12 @@ TEST(AtomTest, RefusesSizesThatDoNotFitInStructuralContainers) {
     };
     std::vector<std::uint8_t> pastParent = header(64, "trak");
     pastParent.resize(16, 0);
-    EXPECT_FALSE(Atom::parse(moovWith(pastParent)));
-
-    std::vector<std::uint8_t> belowHeader = header(4, "trak");
-    EXPECT_FALSE(Atom::parse(moovWith(belowHeader)));
-
     std::vector<std::uint8_t> wideTooSmall = header(1, "trak");
     BigEndian::append64(wideTooSmall, 12);
-    EXPECT_FALSE(Atom::parse(moovWith(wideTooSmall)));
-
     std::vector<std::uint8_t> huge = header(1, "trak");
     BigEndian::append64(huge, ~std::uint64_t{0});
-    EXPECT_FALSE(Atom::parse(moovWith(huge)));
-}
-
-TEST(AtomTest, LimitsNestingButKeepsDamagedUserDataWhole) {
+    for (const auto& child : {pastParent, header(4, "trak"), wideTooSmall, huge})
+        EXPECT_FALSE(Atom::parse(moovWith(child)));
     Atom deep = Atom::container(makeFourCC("trak"));
     for (int i = 0; i < Atom::maximumDepth + 2; ++i)
         deep = nest(makeFourCC("trak"), {deep});
@@ -96,18 +87,15 @@ TEST(AtomTest, LimitsNestingButKeepsDamagedUserDataWhole) {
     std::vector<std::uint8_t> damagedItem = header(40, "\xA9"
                                                        "ART");
     damagedItem.resize(12, 'x');
-    std::vector<std::uint8_t> udta =
-        header(static_cast<std::uint32_t>(8 + damagedItem.size()), "udta");
+    std::vector<std::uint8_t> bytes = nest(makeFourCC("moov"), {movieHeader(600, 0)}).bytes();
+    std::vector<std::uint8_t> udta = header(8 + 12, "udta");
     udta.insert(udta.end(), damagedItem.begin(), damagedItem.end());
-    Atom moov = nest(makeFourCC("moov"), {movieHeader(600, 0)});
-    std::vector<std::uint8_t> bytes = moov.bytes();
     bytes.insert(bytes.end(), udta.begin(), udta.end());
     BigEndian::write32(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
     auto parsed = Atom::parse(bytes);
     ASSERT_TRUE(parsed);
-    const Atom* kept = parsed->child(makeFourCC("udta"));
-    ASSERT_TRUE(kept);
-    EXPECT_FALSE(kept->isContainer());
+    ASSERT_TRUE(parsed->child(makeFourCC("udta")));
+    EXPECT_FALSE(parsed->child(makeFourCC("udta"))->isContainer());
     EXPECT_EQ(parsed->bytes(), bytes);
 }
 
@@ -179,13 +167,8 @@ TEST(MovieFileTest, AcceptsALastAtomThatRunsToTheEndAndTracksWithForeignMedia) {
     auto foreign = parseBytes(external.bytes());
     ASSERT_TRUE(foreign);
     EXPECT_TRUE(MovieFile::chunkOffsetTables(foreign->movieAtom()).empty());
-}
 
-TEST(MovieFileTest, SniffsMoviesCheaply) {
-    File made = movie(false);
     EXPECT_TRUE(MovieFile::looksLikeMovie(ByteSource(made.bytes)));
     std::vector<std::uint8_t> text = bytesOf("%PDF-1.4 not a movie");
     EXPECT_FALSE(MovieFile::looksLikeMovie(ByteSource(text)));
-    std::vector<std::uint8_t> tiny = {0, 0};
-    EXPECT_FALSE(MovieFile::looksLikeMovie(ByteSource(tiny)));
 }
