@@ -177,7 +177,7 @@ void AppController::loadLayout() {
 }
 
 void AppController::nameControlsForScreenReaders() {
-    AccessibleName::nameFocusedPart(*menuButton, "Main Menu");
+    AccessibleName::nameMenuButtonsWithin(*mainWindow);
     for (Gtk::Label* label : {resultsTitle, searchResults, movieTime, downloadStatus, storeStatus})
         AccessibleName::silenceWhileEmpty(*label);
     for (Gtk::Button* button : {playButton, reverseButton, fforwardButton, loopButton}) {

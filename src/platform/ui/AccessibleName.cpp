@@ -2,6 +2,7 @@
 
 #include <gtkmm/button.h>
 #include <gtkmm/label.h>
+#include <gtkmm/menubutton.h>
 
 void AccessibleName::set(Gtk::Widget& widget, const std::string& name) {
     gtk_accessible_update_property(GTK_ACCESSIBLE(widget.gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
@@ -39,6 +40,18 @@ void AccessibleName::nameFocusedPart(Gtk::Widget& composite, const std::string& 
     gtk_accessible_reset_relation(GTK_ACCESSIBLE(focused->gobj()),
                                   GTK_ACCESSIBLE_RELATION_LABELLED_BY);
     set(*focused, name);
+}
+
+void AccessibleName::nameMenuButtonsWithin(Gtk::Widget& widget) {
+    for (Gtk::Widget* child = widget.get_first_child(); child; child = child->get_next_sibling()) {
+        auto* button = dynamic_cast<Gtk::MenuButton*>(child);
+        if (!button) {
+            nameMenuButtonsWithin(*child);
+            continue;
+        }
+        std::string name = button->get_tooltip_text();
+        nameFocusedPart(*button, name.empty() ? std::string(button->get_label()) : name);
+    }
 }
 
 void AccessibleName::nameByOwnLabel(Gtk::Button& button) {

@@ -21,6 +21,8 @@ public:
     static void hide(Gtk::Widget& widget);
     // Menu and volume buttons wrap the button that takes the focus; that one alone is named.
     static void nameFocusedPart(Gtk::Widget& composite, const std::string& name);
+    // Every menu button inside the widget as nameFocusedPart, by its tooltip or else its label.
+    static void nameMenuButtonsWithin(Gtk::Widget& widget);
     // A button named by its label both directly and through a relation is announced twice.
     static void nameByOwnLabel(Gtk::Button& button);
 };

@@ -135,7 +135,8 @@ TEST_F(PathsTest, VersionQueriesAnswerThisMachineOrTheOverride) {
 TEST_F(PathsTest, TheMovieFrameworkNeedsDecodersForH264AndAac) {
     gst_init(nullptr, nullptr);
     for (const char* format : {"video/x-h264", "audio/mpeg, mpegversion=(int)4"}) {
-        GList* all = gst_element_factory_list_get_elements(GST_ELEMENT_FACTORY_TYPE_DECODER, 1);
+        GList* all = gst_element_factory_list_get_elements(GST_ELEMENT_FACTORY_TYPE_DECODER,
+                                                           GST_RANK_MARGINAL);
         GstCaps* caps = gst_caps_from_string(format);
         GList* fitting = gst_element_factory_list_filter(all, caps, GST_PAD_SINK, FALSE);
         std::vector<std::pair<GstPluginFeature*, guint>> ranks;
