@@ -70,15 +70,16 @@ TEST_F(AnnotationSaveTest, ACrashAtAnyWriteLeavesThePlayableOldOrNewMovie) {
         .seconds = 1, .width = 64, .height = 48, .metadata = {{"comment", "Old"}}};
     std::string lesson = MovieMedia::lesson(options), work = root() + "/work.mov";
     for (bool inPlace : {true, false}) {
-        // Free space behind the movie atom, as some tools leave it.
-        std::string room =
-            inPlace ? std::string("\0\0\x50\0free", 8) + std::string(0x5000 - 8, 0) : "";
+        // Free space before the movie atom (last in the file), where the new one goes first.
+        std::string bytes = readFile(lesson), room("\0\0\x50\0free", 8);
+        if (inPlace)
+            bytes.insert(bytes.rfind("moov") - 4, room + std::string(0x5000 - 8, 0));
         int status = 0, crashAt = 0;
         for (; status == 0 && crashAt < 100; ++crashAt) {
             for (bool half : {false, true}) {
                 SCOPED_TRACE(std::to_string(inPlace) + ", write " + std::to_string(crashAt) +
                              (half ? ", half done" : ""));
-                writeFile(work, readFile(lesson) + room);
+                writeFile(work, bytes);
                 bool owned = ::chown(work.c_str(), 4321, 4322) == 0;
                 bool tagged = ::setxattr(work.c_str(), "user.lesson", "7", 1, 0) == 0;
                 struct stat before = {}, after = {};
