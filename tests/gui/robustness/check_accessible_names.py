@@ -1,7 +1,6 @@
 #!/usr/bin/python3
-# check_accessible_names.py PID NAME: reads the application's accessibility tree as a screen reader
-# does; fails on a control named after its class, a doubled name, a control inside one of the same
-# name, or when nothing reads NAME.
+# check_accessible_names.py PID NAME: as a screen reader, fails on a control named after its class,
+# by a doubled name or inside a control of its name, or when nothing reads NAME.
 import re, sys, time
 import gi
 gi.require_version("Atspi", "2.0")

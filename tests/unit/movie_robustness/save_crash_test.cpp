@@ -4,13 +4,10 @@
 #include "platform/movie/MovieAnnotations.h"
 
 #include <dlfcn.h>
-#include <filesystem>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <tuple>
-
-namespace fs = std::filesystem;
 
 // Every write a save makes comes through here. Armed in a child process, the countdown ends the
 // child at one write, with half of it done or none, as a crash or a power cut would.
@@ -32,15 +29,6 @@ Result interrupted(const char* name, Args... args) {
     _exit(0);
 }
 
-// The child's exit status.
-int inChild(const std::function<int()>& body) {
-    pid_t child = fork();
-    if (child == 0)
-        _exit(body());
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 } // namespace
 
 extern "C" {
@@ -63,7 +51,7 @@ namespace {
 using AnnotationSaveTest = FreshEnvironmentTest;
 
 // With free space in the file the save writes in place; without, it copies the file, keeping
-// owner, group and extended attributes. Status 0: the child died at the write; 1: it saved.
+// owner, group and extended attributes. The child exits with 0 at the crash, 1 once saved.
 TEST_F(AnnotationSaveTest, ACrashAtAnyWriteLeavesThePlayableOldOrNewMovie) {
     const std::string newComment = "New, and longer than the old one: the rest of the atom moves";
     LessonOptions options{
@@ -84,11 +72,14 @@ TEST_F(AnnotationSaveTest, ACrashAtAnyWriteLeavesThePlayableOldOrNewMovie) {
                 bool tagged = ::setxattr(work.c_str(), "user.lesson", "7", 1, 0) == 0;
                 struct stat before = {}, after = {};
                 ::stat(work.c_str(), &before);
-                status = inChild([&] {
+                if (pid_t child = fork(); child == 0) {
                     std::tie(writesLeft, halfDone) = std::tuple(crashAt, half);
                     auto movie = MovieAnnotations::open(work);
-                    return movie && movie->setComment(newComment) && movie->save() ? 1 : 2;
-                });
+                    _exit(movie && movie->setComment(newComment) && movie->save() ? 1 : 2);
+                } else {
+                    waitpid(child, &status, 0);
+                    status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+                }
                 auto movie = MovieAnnotations::open(work);
                 ASSERT_TRUE(movie);
                 std::string comment = movie->comment().value_or("");
