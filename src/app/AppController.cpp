@@ -26,6 +26,11 @@
 #include "rowviews/ImageView.h"
 #include "rowviews/SubviewController.h"
 #include "rowviews/SubviewTableViewController.h"
+#include "store/CookieChecker.h"
+#include "store/PopupWindow.h"
+#include "store/SigninRequest.h"
+#include "store/StoreConstants.h"
+#include "store/StoreSession.h"
 
 #include <filesystem>
 #include <giomm/simpleaction.h>
@@ -113,6 +118,12 @@ AppController::~AppController() {
     NotificationCenter::defaultCenter().removeObserver(this);
     if (mainWindow)
         mainWindow->hide();
+    PopupWindow::closeAll();
+    progressAnimation.disconnect();
+    signinRequest.reset();
+    cookieChecker.reset();
+    webView.reset();
+    StoreSession::uninitialize();
     tableViewController.reset();
     subviewControllers.clear();
     ImageView::uninitialize();
@@ -137,7 +148,9 @@ void AppController::loadLayout() {
     std::string layout = Resources::pathForLayout("MainWindow");
     if (layout.empty())
         throw std::runtime_error("the main window layout \"MainWindow\" is missing");
-    builder = Gtk::Builder::create_from_file(layout);
+    builder = Gtk::Builder::create();
+    WebView::prepareBuilder(builder->gobj());
+    builder->add_from_file(layout);
     mainWindow.reset(control<Gtk::ApplicationWindow>("mainWindow"));
     fsBrowser = derivedControl<ColumnBrowser>("fsBrowser");
     playButton = control<Gtk::Button>("playButton");
@@ -161,7 +174,7 @@ void AppController::loadLayout() {
     movieView = derivedControl<QTMovieView>("movieView");
     movieTime = control<Gtk::Label>("movieTime");
     movieRateSlider = control<Gtk::Scale>("movieRateSlider");
-    webView = control<Gtk::Box>("webView");
+    webView = std::make_unique<WebView>(*control<Gtk::Widget>("webView"));
     frameView = derivedControl<FrameView>("frameView");
     statusView = derivedControl<StatusView>("statusView");
     stopButton = control<Gtk::Button>("stopButton");
@@ -205,6 +218,7 @@ void AppController::connectActions() {
     add("support", [this] { support(nullptr); });
     add("quit", [this] { terminate(nullptr); });
     shopButton->signal_clicked().connect([this] { shop(shopButton); });
+    connectStoreActions();
     connectTransport();
     connectCompanionControls();
     for (const auto& command : fileCommands)
@@ -301,15 +315,18 @@ void AppController::configureProductControls() {
 
 void AppController::setUpControls() {
     ImageView::initialize();
-    // Placeholder: CookieChecker::deleteLoginCookie lands with the store issue.
-    webView->hide();
+    // Only a cookie a run has stored can be left over.
+    if (StoreSession::hasStoredCookies())
+        CookieChecker::deleteLoginCookie();
+    webView->widget().hide();
     movieView->show();
     for (auto* button : {backButton, forwardButton, homeButton, printButton})
         button->hide();
     backButton->set_sensitive(false);
     forwardButton->set_sensitive(false);
     homeButton->set_sensitive(true);
-    // Placeholder: the store web view is set up with the store issue.
+    setUpWebView();
+    progressBar->set_opacity(0);
     progressBar->hide();
     storeStatus->hide();
     searchStore->hide();
@@ -365,7 +382,8 @@ void AppController::adjustFrameView(const Gdk::Rectangle& frame) {
 Gdk::Rectangle AppController::contentFrame() {
     // The content fills the frame view's overlay less its margins; reading the frame view's own
     // size keeps this right while the overlay is still allocating its children.
-    Gtk::Widget* content = webView->is_visible() ? static_cast<Gtk::Widget*>(webView) : movieView;
+    Gtk::Widget* content =
+        webView->widget().is_visible() ? &webView->widget() : static_cast<Gtk::Widget*>(movieView);
     int x = content->get_margin_start();
     int y = content->get_margin_top();
     return Gdk::Rectangle(x, y, frameView->get_width() - x - content->get_margin_end(),
@@ -481,11 +499,11 @@ void AppController::validateMenus() {
 }
 
 void AppController::checkForUpdates(Gtk::Widget*) {
-    Workspace::openURL(StoreHost::url(FrlupdatesPath) + getMyVersionString());
+    Workspace::openURL(StoreHost::url(FrlupdatesURL) + getMyVersionString());
 }
 
 void AppController::support(Gtk::Widget*) {
-    Workspace::openURL(StoreHost::url(FrlsupportPath));
+    Workspace::openURL(StoreHost::url(FrlsupportURL));
 }
 
 std::string AppController::getMyVersionString() {
@@ -505,9 +523,9 @@ void AppController::applicationWillTerminate() {
     if (terminated)
         return;
     terminated = true;
-    downloader.reset();
+    cancelDescriptionTransfer();
     rememberPractice();
     DownloadController::sharedInstance(this).pauseDownloads();
-    // Placeholder: CookieChecker::deleteLoginCookie lands with the store issue.
+    deleteLoginCookieBeforeQuitting();
     Defaults::standard().synchronize();
 }

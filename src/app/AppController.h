@@ -12,6 +12,8 @@
 #include "practice/MprisPlayer.h"
 #include "rowviews/SubviewTableViewControllerDataSourceProtocol.h"
 #include "search/LibraryQuery.h"
+#include "store/StoreDelegate.h"
+#include "store/WebView.h"
 
 #include <cstdint>
 #include <gdkmm/enums.h>
@@ -21,6 +23,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <sigc++/connection.h>
 #include <string>
 #include <vector>
 
@@ -55,6 +58,9 @@ class FrlQTMovie;
 class QTMovieView;
 class ProductChooser;
 class StatusView;
+class CookieChecker;
+class SigninRequest;
+struct SigninAnswer;
 class ExportDialog;
 class MprisService;
 class PracticeMemory;
@@ -72,6 +78,8 @@ class AppController : public DownloadProgressDelegate,
                       public TableViewProtocol::ObjectValueForTableColumn,
                       public TableViewProtocol::WillDisplayCell,
                       public TableViewProtocol::TableViewSelectionDidChange,
+                      public WebViewDelegate,
+                      public StoreDelegate,
                       public MprisPlayer,
                       private TransferDelegate {
 public:
@@ -137,6 +145,43 @@ public:
     // The web view and the store's navigation, search, sign-in and status controls.
     void setStoreControlsVisible(bool visible);
 
+    // The store: its view, navigation, search, printing and status bar.
+    void setUpWebView();
+    void loadURL(const std::string& url);
+    void reloadForm();
+    void goHome(Gtk::Widget* sender);
+    void goBack(Gtk::Widget* sender);
+    void goForward(Gtk::Widget* sender);
+    void stopLoading(Gtk::Widget* sender);
+    void searchForItemInStore(const std::string& text);
+    void printPage(Gtk::Widget* sender);
+    // Store pages are https pages of the store host.
+    static bool isStorePage(const std::string& url);
+    void didStartProvisionalLoadForFrame(WebView& sender) override;
+    void didFinishLoadForFrame(WebView& sender) override;
+    void didFailProvisionalLoadWithError(WebView& sender, const std::string& error) override;
+    void didFailLoadWithError(WebView& sender, const std::string& error) override;
+    void didReceiveTitle(WebView& sender, const std::string& title) override;
+    void runJavaScriptAlertPanelWithMessage(WebView& sender, const std::string& message) override;
+    WebView* createWebViewWithRequest(WebView& sender, const std::string& url) override;
+    void webViewShow(WebView& sender) override;
+    void webViewClose(WebView& sender) override;
+    bool decidePolicyForNavigationAction(WebView& sender, const std::string& url,
+                                         bool linkClicked) override;
+    bool decidePolicyForMIMEType(WebView& sender, const std::string& mimeType) override;
+    bool decidePolicyForNewWindowAction(WebView& sender, const std::string& url) override;
+
+    // Signing in and the login state.
+    Gtk::Window* storeWindow() const override;
+    void login(const std::string& email, const std::string& password) override;
+    static std::string urlEncodeValue(const std::string& value);
+    void forgotPassword() override;
+    void createAccount() override;
+    void logoff();
+    void showSigninPanel();
+    void signIn(Gtk::Widget* sender);
+    void setLoginState(bool state) override;
+
     // Opening items.
     bool launchFile(const std::string& path, bool showPosterOnly);
 
@@ -161,6 +206,8 @@ public:
     void clearTimeDisplayForCurrentMovie();
     void setPlayButtonOn();
     void setPlayButtonOff();
+    // The button's picture and tooltip only: Play when `play`, else Pause.
+    void showPlayButtonAs(bool play);
     void setLoopButtonOn();
     void setLoopButtonOff();
     void setReverseButtonOn();
@@ -265,8 +312,9 @@ public:
     void toggleDownload(Gtk::Widget* sender);
 
     // The store's download hand-off and the progress display.
+    std::optional<std::string> findDownloadHeaders(WebView* sender);
     bool beginDownload(const std::string& query);
-    static std::string outputPathForURLString(const std::string& urlString);
+    std::string outputPathForURLString(const std::string& urlString);
     void startDownloadProgress(const std::string& path) override;
     void updateDownloadProgress(double percent) override;
     void endDownloadProgress() override;
@@ -300,7 +348,7 @@ public:
     QTMovieView* movieView = nullptr;
     Gtk::Label* movieTime = nullptr;
     Gtk::Scale* movieRateSlider = nullptr;
-    Gtk::Box* webView = nullptr;
+    std::unique_ptr<WebView> webView;
     FrameView* frameView = nullptr;
     StatusView* statusView = nullptr;
     Gtk::Button* stopButton = nullptr;
@@ -410,6 +458,8 @@ public:
     bool lessonPlayed = false;
     bool trainerSettingRate = false;
     bool showingPractice = false;
+    // Store.
+    std::unique_ptr<CookieChecker> cookieChecker;
 
 private:
     void loadLayout();
@@ -428,12 +478,31 @@ private:
 
     void decideDestinationWithSuggestedFilename(Transfer& download,
                                                 const std::string& filename) override;
+    void didReceiveResponse(Transfer& download, const TransferResponse& response) override;
+    void didReceiveDataOfLength(Transfer& download, std::uint32_t length) override;
     void downloadDidFinish(Transfer& download) override;
+    // Stops the description transfer in progress and deletes what it had written.
+    void cancelDescriptionTransfer();
+
+    // The store's keyboard commands and status bar.
+    void connectStoreActions();
+    void updateStoreActions();
+    void setStoreStatusLoading();
+    void setStoreStatusIdle();
+    void signinAnswered(const SigninAnswer& answer);
+    void showSigninAnswer(const SigninAnswer& answer);
+    void deleteLoginCookieBeforeQuitting();
+    Gtk::Window* windowOf(WebView& view) const;
 
     // Each transport button's picture and its pressed picture.
     std::map<Gtk::Button*, std::pair<std::string, std::string>> buttonPictures;
     bool terminating = false;
     bool terminated = false;
+    // Which description transfer is the current one: a finish of an older one is not handed on.
+    std::uint64_t descriptionGeneration = 0;
+    std::int64_t descriptionBytes = 0;
+    std::unique_ptr<SigninRequest> signinRequest;
+    sigc::connection progressAnimation;
     // Work this controller posts to the main thread is dropped once it is gone.
     LifetimeToken lifetime;
 };

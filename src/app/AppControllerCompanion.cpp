@@ -156,6 +156,7 @@ void AppController::create(Gtk::Widget*) {
                          std::string(FrlsaveWarning1) + FrlsaveWarning2 + FrlsaveWarning3,
                          {FrlcontinueButton},
                          FrldontShowAgain,
+                         true,
                          true};
     Alert::beginNumberedSheet(mainWindow.get(), request, [this](int returnCode, bool checked) {
         gbAlertDidEnd(returnCode, checked);

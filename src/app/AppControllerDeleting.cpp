@@ -24,6 +24,16 @@ std::string resolveSymlinks(const std::string& path) {
     return error ? path : resolved.string();
 }
 
+bool refuseWhileDownloading(DownloadController& downloads, const std::string& path) {
+    if (!downloads.fileIsDownloading(path))
+        return false;
+    Alert::runAlertPanel(FrldeleteTitle,
+                         std::string(FrldeleteWhileDownloading1) + FrldeleteWhileDownloading2 +
+                             FrldeleteWhileDownloading3,
+                         "OK");
+    return true;
+}
+
 } // namespace
 
 void AppController::deleteFile(Gtk::Widget*) {
@@ -36,15 +46,13 @@ void AppController::deleteFile(Gtk::Widget*) {
     std::string title =
         Paths::displayName(std::filesystem::path(name).replace_extension().string());
     auto& downloads = DownloadController::sharedInstance(this);
-    if (downloads.fileIsDownloading(path)) {
-        Alert::runAlertPanel(FrldeleteTitle,
-                             std::string(FrldeleteWhileDownloading1) + FrldeleteWhileDownloading2 +
-                                 FrldeleteWhileDownloading3,
-                             "OK");
+    if (refuseWhileDownloading(downloads, path))
         return;
-    }
     if (Alert::runAlertPanel(FrldeleteTitle, "Confirm deletion of '" + title + "' ?", "Delete",
                              "Cancel") != Alert::defaultReturn)
+        return;
+    // The worker may have reached this lesson while the question was open.
+    if (refuseWhileDownloading(downloads, path))
         return;
     if (downloads.fileIsPartial(path))
         downloads.deletePartialFile(path);

@@ -6,9 +6,12 @@
 #include "platform/Paths.h"
 #include "platform/StoreHost.h"
 #include "platform/ui/Alert.h"
+#include "store/StoreConstants.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
+#include <glib.h>
 #include <gtkmm/applicationwindow.h>
 #include <gtkmm/columnview.h>
 #include <gtkmm/label.h>
@@ -19,9 +22,29 @@
 
 namespace {
 
-const char* const FrldownloadXMLPath = "/downloadStore/download.php?";
+const char* const FrldownloadHeaderName = "Download";
 const char* const FrlxmlFileExt = "xml";
 const char* const FrldownloadingMessage = "Downloading:";
+// A download description is a few kilobytes; a server sending more is not a store.
+constexpr std::int64_t descriptionSizeLimit = 16 * 1024 * 1024;
+
+// A URL holds only the characters URLs may hold, its escapes complete, and names a host.
+bool isValidStoreURL(const std::string& url) {
+    for (std::size_t i = 0; i < url.size(); ++i) {
+        auto c = static_cast<unsigned char>(url[i]);
+        if (c == '%' &&
+            (i + 2 >= url.size() || !g_ascii_isxdigit(url[i + 1]) || !g_ascii_isxdigit(url[i + 2])))
+            return false;
+        if (c == 0 || (!g_ascii_isalnum(c) && !std::strchr("-._~:/?#[]@!$&'()*+,;=%", c)))
+            return false;
+    }
+    GUri* parsed = g_uri_parse(url.c_str(), G_URI_FLAGS_ENCODED, nullptr);
+    if (!parsed)
+        return false;
+    bool valid = g_uri_get_host(parsed) && *g_uri_get_host(parsed);
+    g_uri_unref(parsed);
+    return valid;
+}
 
 } // namespace
 
@@ -64,18 +87,27 @@ void AppController::toggleDownload(Gtk::Widget*) {
     downloads.startDownloader();
 }
 
+// The first header named "Download", in any letter case, of the main frame's response.
+std::optional<std::string> AppController::findDownloadHeaders(WebView*) {
+    for (const auto& [name, value] : webView->mainResourceHeaders())
+        if (g_ascii_strcasecmp(name.c_str(), FrldownloadHeaderName) == 0)
+            return value;
+    return std::nullopt;
+}
+
 bool AppController::beginDownload(const std::string& query) {
-    std::string url = StoreHost::url(FrldownloadXMLPath) + query;
+    std::string url = StoreHost::url(FrldownloadXMLURL) + query;
+    // Nothing in progress is given up for a hand-off that cannot start.
+    if (!isValidStoreURL(url))
+        return false;
     std::string path = outputPathForURLString(url);
     if (path.empty())
         return false;
     // A second hand-off replaces the first: its transfer stops and its partial file goes.
-    if (downloader) {
-        downloader.reset();
-        std::error_code ignored;
-        std::filesystem::remove(outputPath, ignored);
-    }
+    cancelDescriptionTransfer();
     outputPath = path;
+    descriptionBytes = 0;
+    ++descriptionGeneration;
     downloader = Transfer::start(url, *this, std::chrono::seconds(60));
     if (!downloader)
         return false;
@@ -83,8 +115,18 @@ bool AppController::beginDownload(const std::string& query) {
     return true;
 }
 
+void AppController::cancelDescriptionTransfer() {
+    if (!downloader)
+        return;
+    downloader.reset();
+    std::error_code ignored;
+    std::filesystem::remove(outputPath, ignored);
+}
+
+// The download controller made here reports its progress to this controller, whichever of its
+// users comes first.
 std::string AppController::outputPathForURLString(const std::string& urlString) {
-    std::string cacheFolder = DownloadController::sharedInstance(nullptr).cacheDirectoryPath(true);
+    std::string cacheFolder = DownloadController::sharedInstance(this).cacheDirectoryPath(true);
     std::string name = urlString.substr(urlString.find_last_of('/') + 1);
     if (auto question = name.find('?'); question != std::string::npos)
         name = name.substr(question + 1);
@@ -99,11 +141,21 @@ void AppController::decideDestinationWithSuggestedFilename(Transfer& download, c
     download.setDestination(outputPath, true);
 }
 
-void AppController::downloadDidFinish(Transfer& download) {
-    // The transfer is let go once its own callback has returned.
-    Transfer* finished = &download;
-    lifetime.post([this, finished] {
-        if (downloader.get() == finished)
+void AppController::didReceiveResponse(Transfer&, const TransferResponse& response) {
+    if (response.expectedContentLength > descriptionSizeLimit)
+        cancelDescriptionTransfer();
+}
+
+void AppController::didReceiveDataOfLength(Transfer&, std::uint32_t length) {
+    descriptionBytes += length;
+    if (descriptionBytes > descriptionSizeLimit)
+        cancelDescriptionTransfer();
+}
+
+void AppController::downloadDidFinish(Transfer&) {
+    // The transfer is let go once its own callback has returned, unless a newer one replaced it.
+    lifetime.post([this, finished = descriptionGeneration] {
+        if (descriptionGeneration == finished)
             downloader.reset();
     });
     DownloadController::sharedInstance(this).addDownload(outputPath);

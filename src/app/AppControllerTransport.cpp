@@ -100,6 +100,8 @@ bool AppController::playMovieFile(const std::string& path, bool showOnlyPoster) 
     restorePractice(showOnlyPoster);
     if (showOnlyPoster) {
         movieView->gotoPosterFrame();
+        // A poster stands still, so the button offers Play; a press still plays the selection.
+        showPlayButtonAs(true);
         return true;
     }
     movieView->play();
@@ -260,16 +262,21 @@ void AppController::clearTimeDisplayForCurrentMovie() {
 
 void AppController::setPlayButtonOn() {
     isMoviePaused = false;
-    setButtonPictures(playButton, "pause_active", "pause_press");
-    playButton->set_tooltip_text("Pause");
-    AccessibleName::set(*playButton, "Pause");
+    showPlayButtonAs(false);
 }
 
 void AppController::setPlayButtonOff() {
     isMoviePaused = true;
-    setButtonPictures(playButton, "play_active", "play_press");
-    playButton->set_tooltip_text("Play");
-    AccessibleName::set(*playButton, "Play");
+    showPlayButtonAs(true);
+}
+
+void AppController::showPlayButtonAs(bool play) {
+    if (play)
+        setButtonPictures(playButton, "play_active", "play_press");
+    else
+        setButtonPictures(playButton, "pause_active", "pause_press");
+    playButton->set_tooltip_text(play ? "Play" : "Pause");
+    AccessibleName::set(*playButton, play ? "Play" : "Pause");
 }
 
 void AppController::setLoopButtonOn() {

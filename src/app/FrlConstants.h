@@ -12,7 +12,6 @@ inline constexpr const char* FrlshowWarningGBDialog = "showWarningGBDialog";
 inline constexpr const char* FrlshowWelcomeSplash = "showWelcomeSplash";
 inline constexpr const char* FrlsaveUserPathDownloadStore = "saveUserPathDownloadStore";
 inline constexpr const char* FrlsaveUserSelectionDownloadStore = "saveUserSelectionDownloadStore";
-inline constexpr const char* FrlsaveUserNameDownloadStore = "saveUserNameDownloadStore";
 inline constexpr const char* FrlsaveApplicationMode = "FrlsaveApplicationMode";
 
 // Library folders.
@@ -28,11 +27,6 @@ inline constexpr const char* FrldownloadRootShortPath = "~/Music/Fretlark";
 inline constexpr const char* FrlpdfFileExt = "pdf";
 inline constexpr const char* FrltextFileExt = "txt";
 inline constexpr const char* FrlgarageBandExt = "band";
-
-// Store paths on the store host.
-inline constexpr const char* FrlupdatesPath = "/mac-updates.php?version=";
-inline constexpr const char* FrlsupportPath = "/support.php";
-inline constexpr const char* FrluserAgentString = "Fretlark/%@";
 
 // Start-up gates.
 inline constexpr const char* FrlcantRunTitle = "Can't run Fretlark applicaion";

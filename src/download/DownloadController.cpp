@@ -9,6 +9,7 @@
 #include "platform/net/RunLoop.h"
 
 #include <filesystem>
+#include <glib.h>
 #include <strings.h>
 #include <sys/stat.h>
 
@@ -17,6 +18,8 @@ namespace fs = std::filesystem;
 namespace {
 
 std::unique_ptr<DownloadController> sharedController;
+// The progress bar cannot show more than about this many changes a second.
+constexpr std::int64_t progressInterval = G_USEC_PER_SEC / 60;
 
 void createFolder(const std::string& path) {
     std::error_code ignored;
@@ -77,6 +80,24 @@ std::string DownloadController::cacheFileNameForEpisode(const std::string& fileN
            "." + FrlplistFileExt;
 }
 
+std::string DownloadController::freeRecordPath(const EpisodeRecord& record) const {
+    std::string preferred = cacheFileNameForEpisode(record.value(FrlAttributeFilename));
+    std::string stem =
+        preferred.substr(0, preferred.size() - std::string(FrlplistFileExt).size() - 1);
+    std::string cacheFolder = cacheDirectoryPath(false);
+    // A name is taken by a queued record or by the resumption record of a paused lesson.
+    auto isFree = [&](const std::string& path) {
+        std::error_code error;
+        return !fs::exists(fs::symlink_status(path, error)) &&
+               !fs::exists(fs::symlink_status(
+                   cacheFolder + "/" + fs::path(path).filename().string(), error));
+    };
+    std::string candidate = preferred;
+    for (int number = 2; !isFree(candidate); ++number)
+        candidate = stem + " " + std::to_string(number) + "." + FrlplistFileExt;
+    return candidate;
+}
+
 std::string DownloadController::fullPathToDownload(const EpisodeRecord& record) const {
     return _pathToPurchases + "/" + record.relativeLibraryPath();
 }
@@ -87,15 +108,24 @@ std::optional<std::string> DownloadController::fullPathToFile() const {
 }
 
 void DownloadController::setFullPathToFile(std::optional<std::string> path) {
+    std::string canonical = path ? canonicalPath(*path) : std::string();
     std::lock_guard<std::mutex> held(gFilePathLock);
     _fullPathToFile = std::move(path);
+    _canonicalPathToFile = std::move(canonical);
 }
 
 // Status queries
 
 bool DownloadController::fileIsDownloading(const std::string& path) const {
+    std::string canonical = canonicalPath(path);
     std::lock_guard<std::mutex> held(gFilePathLock);
-    return _fullPathToFile && strcasecmp(_fullPathToFile->c_str(), path.c_str()) == 0;
+    return _fullPathToFile && strcasecmp(_canonicalPathToFile.c_str(), canonical.c_str()) == 0;
+}
+
+std::string DownloadController::canonicalPath(const std::string& path) {
+    std::error_code error;
+    fs::path canonical = fs::weakly_canonical(path, error);
+    return error ? fs::path(path).lexically_normal().string() : canonical.string();
 }
 
 bool DownloadController::fileIsEmpty(const std::string& path) {
@@ -213,6 +243,7 @@ void DownloadController::setDownloading(bool downloading) {
         setFullPathToFile(std::nullopt);
         _receivedContentLength = 0;
         _expectedContentLength = 0;
+        _lastProgressPost = 0;
     }
     _isDownloading = downloading;
 }
@@ -238,6 +269,11 @@ void DownloadController::didReceiveDataOfLength(Transfer&, std::uint32_t length)
     if (_expectedContentLength <= 0)
         return;
     _receivedContentLength += length;
+    std::int64_t now = g_get_monotonic_time();
+    bool complete = _receivedContentLength >= _expectedContentLength;
+    if (!complete && now - _lastProgressPost < progressInterval)
+        return;
+    _lastProgressPost = now;
     postUpdateDownloadProgress(static_cast<double>(_receivedContentLength) /
                                static_cast<double>(_expectedContentLength) * 100.0);
 }

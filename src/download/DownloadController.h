@@ -39,13 +39,19 @@ public:
     std::string cacheDirectoryPath(bool create) const;
     std::string cacheWorkDirectoryPath(bool create) const;
     std::string cacheFileNameForEpisode(const std::string& fileName) const;
+    // The record file for a new episode: cacheFileNameForEpisode's name when no other episode
+    // holds it, else the first free "{name} N.plist", so no two episodes share a record.
+    std::string freeRecordPath(const EpisodeRecord& record) const;
     std::string fullPathToDownload(const EpisodeRecord& record) const;
     std::optional<std::string> fullPathToFile() const;
     const std::string& pathToPurchases() const { return _pathToPurchases; }
     const std::string& pathToDownloads() const { return _pathToDownloads; }
 
+    // Both compare canonical paths ignoring case: a library reached through a symbolic link
+    // (a linked home or Music folder, a Downloads link) answers like its target.
     bool fileIsDownloading(const std::string& path) const;
     static bool fileIsEmpty(const std::string& path);
+    static std::string canonicalPath(const std::string& path);
 
     // Pausing and resumption.
     std::optional<std::string> fileNameForResumption() const;
@@ -104,16 +110,19 @@ private:
     std::unique_ptr<Transfer> _download;
     std::int64_t _receivedContentLength = 0;
     std::int64_t _expectedContentLength = 0;
+    // Monotonic time of the last progress notification, in microseconds.
+    std::int64_t _lastProgressPost = 0;
     std::optional<std::string> _cachedBrokenFileName;
     bool _downloadSuccess = false;
     bool _resumeDownload = false;
     bool _isDownloading = false;
     std::unique_ptr<ThreadSafeQueue> _episodes;
     std::optional<std::string> _fullPathToFile;
+    std::string _canonicalPathToFile;
     bool _shouldQuitDownloads = false;
     std::atomic<bool> _hasDownloadThread{false};
 
-    // Guards _fullPathToFile.
+    // Guards _fullPathToFile and _canonicalPathToFile.
     mutable std::mutex gFilePathLock;
     // Guards _shouldQuitDownloads and _runLoop. Taken before the queue's lock when both are
     // needed, never after.

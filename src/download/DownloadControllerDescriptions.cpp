@@ -75,7 +75,7 @@ bool DownloadController::createLinksForEpisode(const EpisodeRecord& record) {
 }
 
 std::string DownloadController::saveEpisodeToDisk(const EpisodeRecord& record) {
-    std::string path = cacheFileNameForEpisode(record.value(FrlAttributeFilename));
+    std::string path = freeRecordPath(record);
     PropertyList::writeAtomically(path, record.toDictionary());
     return path;
 }

@@ -127,13 +127,13 @@ void DownloadController::cancelDownload() {
     storeResumeData();
 }
 
+// A pause that gives no resume data also removes older data, which belongs to another transfer.
 void DownloadController::storeResumeData() {
     std::string data = _download->resumeData();
-    if (data.empty())
-        return;
     std::string path = cacheDirectoryPath(true) + "/" + FrlresumeDataFilename;
     removeIfPresent(path);
-    AtomicFile::write(path, data);
+    if (!data.empty())
+        AtomicFile::write(path, data);
 }
 
 void DownloadController::writeResumptionRecord(const std::string& recordPath,
@@ -158,6 +158,10 @@ bool DownloadController::resumePartialDownload(const std::string& path) {
                                  maximumResumeDataSize);
     if (!data || data->empty())
         return false;
+    // Resume data continues only the lesson it was saved for.
+    if (!_currentEpisode ||
+        Transfer::resumeDataLink(*data) != _currentEpisode->value(FrlAttributeLink))
+        return false;
     _download = Transfer::resume(*data, *this, path);
     if (!_download)
         return false;
@@ -177,10 +181,10 @@ bool DownloadController::fileIsPartial(const std::string& path) {
             auto savedFilename =
                 saved ? PropertyList::stringValue(*saved, FrlAttributeSavedFilename) : std::nullopt;
             if (savedFilename)
-                _cachedBrokenFileName = *savedFilename;
+                _cachedBrokenFileName = canonicalPath(*savedFilename);
         }
     }
-    return strcasecmp(_cachedBrokenFileName->c_str(), path.c_str()) == 0;
+    return strcasecmp(_cachedBrokenFileName->c_str(), canonicalPath(path).c_str()) == 0;
 }
 
 bool DownloadController::deletePartialFile(const std::string&) {
@@ -196,10 +200,19 @@ bool DownloadController::deletePartialFile(const std::string&) {
     return true;
 }
 
+// Records are found by the lesson they describe: two lessons may share a base name, and a record
+// then has a name of its own.
 bool DownloadController::deleteEmptyFile(const std::string& path) {
     std::string title = EpisodeRecord::deletingPathExtension(fs::path(path).filename().string());
     if (title.empty())
         return false;
-    removeIfPresent(cacheWorkDirectoryPath(false) + "/" + title + "." + FrlplistFileExt);
+    std::string lesson = canonicalPath(path);
+    std::string workFolder = cacheWorkDirectoryPath(false);
+    for (const std::string& name : folderListing(workFolder)) {
+        auto record = hasPlistExtension(name) ? EpisodeRecord::readFromFile(workFolder + "/" + name)
+                                              : std::nullopt;
+        if (record && canonicalPath(fullPathToDownload(*record)) == lesson)
+            removeIfPresent(workFolder + "/" + name);
+    }
     return true;
 }

@@ -1,26 +1,13 @@
 #include "download/EpisodeRecord.h"
 
 #include "download/DownloadConstants.h"
+#include "platform/net/WebLink.h"
 
-#include <algorithm>
-#include <cctype>
 #include <sstream>
 
 const std::array<const char*, 7> EpisodeRecord::keys = {
     FrlAttributeInstrument, FrlAttributeCategory, FrlAttributeSubCategory, FrlAttributeFilename,
     FrlAttributeArtist,     FrlAttributeLevel,    FrlAttributeLink};
-
-namespace {
-
-bool startsWithIgnoringCase(const std::string& text, const std::string& prefix) {
-    return text.size() >= prefix.size() &&
-           std::equal(prefix.begin(), prefix.end(), text.begin(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) ==
-                      std::tolower(static_cast<unsigned char>(b));
-           });
-}
-
-} // namespace
 
 bool EpisodeRecord::isSafeFileName(const std::string& name) {
     return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos &&
@@ -39,8 +26,9 @@ bool EpisodeRecord::isSafeRelativeFolder(const std::string& folder) {
     return true;
 }
 
+// The transfer's own test, so a record never holds a link that cannot be fetched.
 bool EpisodeRecord::isWebLink(const std::string& link) {
-    return startsWithIgnoringCase(link, "http://") || startsWithIgnoringCase(link, "https://");
+    return WebLink::isAcceptable(link);
 }
 
 std::string EpisodeRecord::deletingPathExtension(const std::string& name) {

@@ -34,6 +34,7 @@ public:
     static bool isSafeFileName(const std::string& name);
     // Folder rules: not empty, not absolute, no "." or ".." component.
     static bool isSafeRelativeFolder(const std::string& folder);
+    // An absolute http or https link with a host: exactly what a transfer accepts.
     static bool isWebLink(const std::string& link);
     // A name without its last extension; a leading dot does not start an extension.
     static std::string deletingPathExtension(const std::string& name);

@@ -66,6 +66,13 @@ void postToMainThread(std::function<void()> work) {
     g_source_unref(source);
 }
 
+std::function<void()> LifetimeToken::guard(std::function<void()> work) const {
+    return [alive = alive, work = std::move(work)] {
+        if (*alive)
+            work();
+    };
+}
+
 void LifetimeToken::post(std::function<void()> work) const {
     postToMainThread([alive = alive, work = std::move(work)] {
         if (*alive)

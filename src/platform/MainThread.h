@@ -30,6 +30,9 @@ public:
 
     // Callable from any thread.
     void post(std::function<void()> work) const;
+    // For a callback that reaches the main thread some other way (a GIO completion): the work
+    // does nothing once the owner is gone.
+    std::function<void()> guard(std::function<void()> work) const;
 
 private:
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);

@@ -29,7 +29,8 @@ std::string header(SoupServerMessage* message, const char* name) {
 } // namespace
 
 DemoStore::DemoStore(std::string lessons, std::string descriptions)
-    : lessonsFolder(std::move(lessons)), descriptionsFolder(std::move(descriptions)) {}
+    : lessonsFolder(std::move(lessons)), descriptionsFolder(std::move(descriptions)),
+      pages(descriptionsFolder) {}
 
 DemoStore::~DemoStore() {
     if (server) {
@@ -49,6 +50,7 @@ bool DemoStore::listen(const StoreCertificate& certificate, int port) {
     soup_server_add_handler(server, "/downloadStore/download.php", handleDescription, this,
                             nullptr);
     soup_server_add_handler(server, "/control/faults", handleFaults, this, nullptr);
+    soup_server_add_handler(server, "/downloadStore", handlePage, this, nullptr);
     GInetAddress* loopback = g_inet_address_new_loopback(G_SOCKET_FAMILY_IPV4);
     GSocketAddress* address = g_inet_socket_address_new(loopback, static_cast<guint16>(port));
     g_object_unref(loopback);
@@ -81,14 +83,39 @@ std::vector<StoreRequest> DemoStore::requests() const {
     return log;
 }
 
+void DemoStore::setRequestLog(const std::string& file) {
+    std::lock_guard<std::mutex> held(lock);
+    logFile = file;
+}
+
 StoreRequest DemoStore::requestOf(SoupServerMessage* message) {
-    return StoreRequest{g_uri_get_path(soup_server_message_get_uri(message)),
-                        header(message, "Range"), header(message, "If-Range"), 0};
+    GUri* uri = soup_server_message_get_uri(message);
+    StoreRequest request;
+    request.path = g_uri_get_path(uri);
+    request.range = header(message, "Range");
+    request.ifRange = header(message, "If-Range");
+    request.method = soup_server_message_get_method(message);
+    const char* query = g_uri_get_query(uri);
+    request.query = query ? query : "";
+    SoupMessageHeadersIter headers;
+    const char* name = nullptr;
+    const char* value = nullptr;
+    soup_message_headers_iter_init(&headers, soup_server_message_get_request_headers(message));
+    while (soup_message_headers_iter_next(&headers, &name, &value))
+        request.headers.emplace_back(name, value);
+    GBytes* body = soup_message_body_flatten(soup_server_message_get_request_body(message));
+    gsize size = 0;
+    const char* data = static_cast<const char*>(g_bytes_get_data(body, &size));
+    request.body.assign(data ? data : "", size);
+    g_bytes_unref(body);
+    return request;
 }
 
 void DemoStore::record(StoreRequest request, int status) {
     request.status = status;
     std::lock_guard<std::mutex> held(lock);
+    if (!logFile.empty())
+        RequestLog::append(logFile, request);
     log.push_back(std::move(request));
 }
 
@@ -122,7 +149,7 @@ void DemoStore::handleDescription(SoupServer*, SoupServerMessage* message, const
     auto* store = static_cast<DemoStore*>(self);
     StoreRequest request = requestOf(message);
     store->record(request, DescriptionResponder::respond(message, store->descriptionsFolder,
-                                                         store->baseURL()));
+                                                         store->baseURL(), store->faults()));
 }
 
 void DemoStore::handleFaults(SoupServer*, SoupServerMessage* message, const char*,
@@ -140,4 +167,30 @@ void DemoStore::handleFaults(SoupServer*, SoupServerMessage* message, const char
     soup_server_message_set_status(message, SOUP_STATUS_OK, nullptr);
     soup_server_message_set_response(message, "text/plain", SOUP_MEMORY_STATIC, "ok\n", 3);
     store->record(requestOf(message), SOUP_STATUS_OK);
+}
+
+void DemoStore::handlePage(SoupServer*, SoupServerMessage* message, const char*, GHashTable*,
+                           gpointer self) {
+    auto* store = static_cast<DemoStore*>(self);
+    StoreRequest request = requestOf(message);
+    int status = store->pages.respond(message);
+    store->record(request, status);
+    std::int64_t pageDelay = store->faults().pageDelay;
+    if (pageDelay > 0)
+        delay(message, pageDelay);
+}
+
+// Holds the answer back, so that a client can be seen while it waits for a page.
+void DemoStore::delay(SoupServerMessage* message, std::int64_t milliseconds) {
+    soup_server_message_pause(message);
+    GSource* timer = g_timeout_source_new(static_cast<guint>(milliseconds));
+    g_source_set_callback(
+        timer,
+        +[](gpointer held) -> gboolean {
+            soup_server_message_unpause(static_cast<SoupServerMessage*>(held));
+            return G_SOURCE_REMOVE;
+        },
+        g_object_ref(message), g_object_unref);
+    g_source_attach(timer, g_main_context_get_thread_default());
+    g_source_unref(timer);
 }

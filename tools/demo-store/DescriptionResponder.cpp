@@ -1,5 +1,7 @@
 #include "DescriptionResponder.h"
 
+#include "LessonResponder.h"
+
 #include <fstream>
 #include <sstream>
 
@@ -19,7 +21,7 @@ bool isPlainName(const std::string& name) {
 } // namespace
 
 int DescriptionResponder::respond(SoupServerMessage* message, const std::string& folder,
-                                  const std::string& baseURL) {
+                                  const std::string& baseURL, const FaultPlan& plan) {
     const char* query = g_uri_get_query(soup_server_message_get_uri(message));
     std::ifstream in;
     if (query && isPlainName(query))
@@ -31,6 +33,14 @@ int DescriptionResponder::respond(SoupServerMessage* message, const std::string&
     std::stringstream contents;
     contents << in.rdbuf();
     std::string description = replaceAll(contents.str(), "{{base}}", baseURL);
+    if (plan.bytesPerSecond > 0 || plan.noContentLength) {
+        FaultPlan pace;
+        pace.bytesPerSecond = plan.bytesPerSecond;
+        pace.noContentLength = plan.noContentLength;
+        std::string served = folder + "/.served-" + query;
+        std::ofstream(served, std::ios::binary) << description;
+        return LessonResponder::respond(message, served, pace);
+    }
     soup_server_message_set_status(message, SOUP_STATUS_OK, nullptr);
     soup_server_message_set_response(message, "application/xml", SOUP_MEMORY_COPY,
                                      description.data(), description.size());

@@ -23,12 +23,24 @@ bool FaultPlan::set(const std::string& name, const std::string& value) {
         changeOnRange = parseFlag(value);
     else if (name == "no-length")
         noContentLength = parseFlag(value);
+    else if (name == "partial-for-plain")
+        partialForPlain = parseFlag(value);
+    else if (name == "wrong-start")
+        wrongStart = parseFlag(value);
+    else if (name == "unsatisfiable")
+        unsatisfiable = parseFlag(value);
+    else if (name == "ignore-if-range")
+        ignoreIfRange = parseFlag(value);
+    else if (name == "no-validator")
+        noValidator = parseFlag(value);
     else if (name == "drop-after" && parseNumber(value, number))
         dropAfter = number;
     else if (name == "status" && parseNumber(value, number) && number >= 100 && number < 600)
         status = static_cast<int>(number);
     else if (name == "slow" && parseNumber(value, number))
         bytesPerSecond = number;
+    else if (name == "page-delay" && parseNumber(value, number))
+        pageDelay = number;
     else
         return false;
     return true;

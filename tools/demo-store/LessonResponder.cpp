@@ -124,11 +124,11 @@ const char* contentTypeFor(const std::string& path) {
 }
 
 // The single range asked for, when it should be honoured: [start, end) within the file.
-bool requestedRange(SoupServerMessage* message, const std::string& tag, std::int64_t size,
-                    std::int64_t& start, std::int64_t& end) {
+bool requestedRange(SoupServerMessage* message, const std::string& tag, const FaultPlan& plan,
+                    std::int64_t size, std::int64_t& start, std::int64_t& end) {
     SoupMessageHeaders* headers = soup_server_message_get_request_headers(message);
     const char* ifRange = soup_message_headers_get_one(headers, "If-Range");
-    if (ifRange && tag != ifRange)
+    if (ifRange && tag != ifRange && !plan.ignoreIfRange)
         return false;
     SoupRange* ranges = nullptr;
     int count = 0;
@@ -169,25 +169,32 @@ int LessonResponder::respond(SoupServerMessage* message, const std::string& path
     std::int64_t size = info.st_size;
     int status = SOUP_STATUS_OK;
     stream->end = size;
-    if (soup_message_headers_get_one(request, "Range") && !plan.ignoreRange) {
+    bool ranged = soup_message_headers_get_one(request, "Range");
+    if (ranged && !plan.ignoreRange) {
         std::int64_t start = 0, end = 0;
-        if (requestedRange(message, tag, size, start, end)) {
-            if (start >= size) {
+        if (requestedRange(message, tag, plan, size, start, end)) {
+            if (start >= size || plan.unsatisfiable) {
                 soup_message_headers_replace(response, "Content-Range",
                                              ("bytes */" + std::to_string(size)).c_str());
                 answerStatus(message, SOUP_STATUS_REQUESTED_RANGE_NOT_SATISFIABLE);
                 return SOUP_STATUS_REQUESTED_RANGE_NOT_SATISFIABLE;
             }
             status = SOUP_STATUS_PARTIAL_CONTENT;
-            stream->position = start;
+            stream->position = plan.wrongStart ? start / 2 : start;
             stream->end = end;
-            soup_message_headers_set_content_range(response, start, end - 1, size);
+            soup_message_headers_set_content_range(response, stream->position, end - 1, size);
         }
+    }
+    if (!ranged && plan.partialForPlain && size > 1) {
+        status = SOUP_STATUS_PARTIAL_CONTENT;
+        stream->end = size / 2;
+        soup_message_headers_set_content_range(response, 0, stream->end - 1, size);
     }
     // A 200 answer must never be cut down to the range by the server library.
     soup_message_headers_remove(request, "Range");
     soup_server_message_set_status(message, static_cast<guint>(status), nullptr);
-    soup_message_headers_replace(response, "ETag", tag.c_str());
+    if (!plan.noValidator)
+        soup_message_headers_replace(response, "ETag", tag.c_str());
     soup_message_headers_replace(response, "Accept-Ranges", "bytes");
     soup_message_headers_set_content_type(response, contentTypeFor(path), nullptr);
     if (plan.noContentLength)

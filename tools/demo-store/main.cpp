@@ -1,5 +1,7 @@
-// fretlark-demo-store --folder DIR [--lessons DIR] [--descriptions DIR] [--port N] [faults]
-// Faults: --drop-after N, --ignore-range, --change-on-range, --status N, --no-length, --slow BPS.
+// fretlark-demo-store --folder DIR [--lessons DIR] [--descriptions DIR] [--port N]
+//                     [--request-log FILE] [faults]
+// Faults: --drop-after N, --ignore-range, --change-on-range, --status N, --no-length, --slow BPS,
+// --page-delay MS.
 // Prints "port=N" and "certificate=PATH" (the authority to trust) and writes them to
 // DIR/store.info, then serves until SIGINT or SIGTERM.
 #include "DemoStore.h"
@@ -18,12 +20,14 @@ struct Options {
     std::string lessons;
     std::string descriptions;
     int port = 0;
+    std::string requestLog;
     FaultPlan faults;
 };
 
 bool takesValue(const std::string& name) {
     return name == "folder" || name == "lessons" || name == "descriptions" || name == "port" ||
-           name == "drop-after" || name == "status" || name == "slow";
+           name == "request-log" || name == "drop-after" || name == "status" || name == "slow" ||
+           name == "page-delay";
 }
 
 bool parse(int argc, char** argv, Options& options) {
@@ -46,6 +50,8 @@ bool parse(int argc, char** argv, Options& options) {
             options.descriptions = value;
         else if (name == "port")
             options.port = std::atoi(value.c_str());
+        else if (name == "request-log")
+            options.requestLog = value;
         else if (!options.faults.set(name, value))
             return false;
     }
@@ -62,9 +68,11 @@ gboolean quit(gpointer loop) {
 int main(int argc, char** argv) {
     Options options;
     if (!parse(argc, argv, options)) {
-        std::fprintf(stderr, "usage: fretlark-demo-store --folder DIR [--lessons DIR] "
-                             "[--descriptions DIR] [--port N] [--drop-after N] [--ignore-range] "
-                             "[--change-on-range] [--status N] [--no-length] [--slow BPS]\n");
+        std::fprintf(stderr,
+                     "usage: fretlark-demo-store --folder DIR [--lessons DIR] "
+                     "[--descriptions DIR] [--port N] [--request-log FILE] [--drop-after N] "
+                     "[--ignore-range] [--change-on-range] [--status N] [--no-length] "
+                     "[--slow BPS] [--page-delay MS]\n");
         return 2;
     }
     auto certificate = StoreCertificate::generate(options.folder);
@@ -76,6 +84,8 @@ int main(int argc, char** argv) {
                     options.descriptions.empty() ? options.folder + "/descriptions"
                                                  : options.descriptions);
     store.setFaults(options.faults);
+    if (!options.requestLog.empty())
+        store.setRequestLog(options.requestLog);
     if (!store.listen(*certificate, options.port)) {
         std::fprintf(stderr, "fretlark-demo-store: cannot listen on 127.0.0.1\n");
         return 1;

@@ -5,6 +5,7 @@
 #include "platform/data/PropertyList.h"
 #include "platform/net/GErrorHandle.h"
 #include "platform/net/GObjectPtr.h"
+#include "platform/net/WebLink.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -14,18 +15,18 @@
 
 namespace {
 
-constexpr gsize chunkSize = 256 * 1024;
+// Each wake-up drains what the connection holds, up to this much, and writes it with one call.
+constexpr gsize bufferSize = 256 * 1024;
+// While data flows, it is left to gather this long (microseconds) between reads, so a fast
+// connection is read in large pieces rather than one TLS record per wake-up.
+constexpr gint64 gatherTime = 1000;
+// Written data is sent on to the disk in pieces this large while the transfer runs, so the flush
+// at the end finds little left to write.
+constexpr std::int64_t writebackSize = 8 * 1024 * 1024;
 const char* const storeCertificateKey = "storeCertificate";
 const char* const resumeURLKey = "URL";
 const char* const resumeValidatorKey = "Validator";
 const char* const resumeByteCountKey = "ByteCount";
-
-bool isHttpURL(GUri* uri) {
-    const char* scheme = g_uri_get_scheme(uri);
-    const char* host = g_uri_get_host(uri);
-    return scheme && host && *host &&
-           (g_ascii_strcasecmp(scheme, "http") == 0 || g_ascii_strcasecmp(scheme, "https") == 0);
-}
 
 GObjectPtr<GTlsDatabase> storeAuthority(const std::string& pemPath) {
     GErrorHandle error;
@@ -111,6 +112,25 @@ struct UriUnref {
     void operator()(GUri* uri) const { g_uri_unref(uri); }
 };
 
+// A source that runs once each time its ready time is set and comes; it stays attached for reuse.
+gboolean dispatchOnce(GSource* source, GSourceFunc callback, gpointer data) {
+    g_source_set_ready_time(source, -1);
+    return callback(data);
+}
+
+GSourceFuncs onceFuncs = {nullptr, nullptr, dispatchOnce, nullptr, nullptr, nullptr};
+
+struct SourceDestroy {
+    void operator()(GSource* source) const {
+        g_source_destroy(source);
+        g_source_unref(source);
+    }
+};
+
+std::string statusFailure(int status) {
+    return "HTTP status " + std::to_string(status);
+}
+
 } // namespace
 
 struct Transfer::Impl : std::enable_shared_from_this<Transfer::Impl> {
@@ -118,36 +138,48 @@ struct Transfer::Impl : std::enable_shared_from_this<Transfer::Impl> {
 
     Transfer* owner = nullptr;
     TransferDelegate* delegate = nullptr;
+    // The link exactly as given: resume data names it so it continues only that link.
+    std::string link;
     std::unique_ptr<GUri, UriUnref> uri;
     std::chrono::seconds timeout{60};
     GObjectPtr<SoupSession> session;
     GObjectPtr<SoupMessage> message;
     GObjectPtr<GCancellable> cancellable = GObjectPtr<GCancellable>::adopt(g_cancellable_new());
     GObjectPtr<GInputStream> body;
+    // Set while waiting for the body to become readable.
+    std::unique_ptr<GSource, SourceDestroy> readable;
+    // Reads on after a full buffer (the end of a body may come with nothing left to poll for) and
+    // after a moment of gathering.
+    std::unique_ptr<GSource, SourceDestroy> readOn;
+    std::unique_ptr<char[]> buffer;
     std::string path;
     bool allowOverwrite = false;
     bool deletesFileUponFailure = true;
     int fd = -1;
     // Bytes in the destination file; for a continued transfer it starts at the partial size.
     std::int64_t written = 0;
+    // Bytes already handed to the disk's writeback.
+    std::int64_t writtenBack = 0;
     // Where a continued transfer asks to start; 0 for a whole file.
     std::int64_t resumeFrom = 0;
     std::string validator;
     bool resumable = false;
     bool ended = false;
 
-    ~Impl() { closeFile(false); }
+    ~Impl() {
+        readable.reset();
+        readOn.reset();
+        closeFile(false);
+    }
 
     static std::shared_ptr<Impl> create(const std::string& url, TransferDelegate& delegate,
                                         std::chrono::seconds timeout) {
-        GUri* parsed =
-            g_uri_parse(url.c_str(), static_cast<GUriFlags>(SOUP_HTTP_URI_FLAGS), nullptr);
+        GUri* parsed = WebLink::parse(url);
         if (!parsed)
             return nullptr;
         auto impl = std::make_shared<Impl>();
         impl->uri.reset(parsed);
-        if (!isHttpURL(parsed))
-            return nullptr;
+        impl->link = url;
         impl->delegate = &delegate;
         impl->timeout = timeout;
         return impl;
@@ -190,15 +222,17 @@ struct Transfer::Impl : std::enable_shared_from_this<Transfer::Impl> {
             self->received(std::move(stream), error.message());
     }
 
+    int status() const { return static_cast<int>(soup_message_get_status(message.get())); }
+
     void received(GObjectPtr<GInputStream> stream, const std::string& error) {
         if (!stream)
             return fail(error);
         body = std::move(stream);
         if (resumeFrom > 0)
             return receivedContinuation();
-        int status = static_cast<int>(soup_message_get_status(message.get()));
-        if (!SOUP_STATUS_IS_SUCCESSFUL(status))
-            return fail("HTTP status " + std::to_string(status));
+        // Only 200 is the whole file; a 206 or 204 to a plain request is not the lesson.
+        if (status() != SOUP_STATUS_OK)
+            return fail(statusFailure(status()));
         noteValidator();
         if (!reportResponse())
             return;
@@ -214,31 +248,34 @@ struct Transfer::Impl : std::enable_shared_from_this<Transfer::Impl> {
         openDestination(false);
     }
 
-    void receivedContinuation() {
+    // Appends only a 206 that starts at the partial file's end and names the same entity.
+    bool continuesPartialFile() {
         SoupMessageHeaders* headers = soup_message_get_response_headers(message.get());
-        int status = static_cast<int>(soup_message_get_status(message.get()));
         goffset start = -1, end = -1, total = -1;
-        bool continues = status == SOUP_STATUS_PARTIAL_CONTENT &&
-                         soup_message_headers_get_content_range(headers, &start, &end, &total) &&
-                         start == resumeFrom && isIdentityEncoded(headers) &&
-                         fileSize(path) == resumeFrom;
-        if (continues) {
+        return status() == SOUP_STATUS_PARTIAL_CONTENT &&
+               soup_message_headers_get_content_range(headers, &start, &end, &total) &&
+               start == resumeFrom && strongValidator(headers) == validator &&
+               isIdentityEncoded(headers) && fileSize(path) == resumeFrom;
+    }
+
+    void receivedContinuation() {
+        if (continuesPartialFile()) {
             resumable = true;
             return openDestination(true);
         }
         resumeFrom = 0;
-        if (status == SOUP_STATUS_OK) {
+        if (status() == SOUP_STATUS_OK) {
             noteValidator();
             if (reportResponse())
                 openDestination(false);
             return;
         }
-        if (status == SOUP_STATUS_PARTIAL_CONTENT ||
-            status == SOUP_STATUS_REQUESTED_RANGE_NOT_SATISFIABLE) {
+        if (status() == SOUP_STATUS_PARTIAL_CONTENT ||
+            status() == SOUP_STATUS_REQUESTED_RANGE_NOT_SATISFIABLE) {
             body.reset();
             return send();
         }
-        fail("HTTP status " + std::to_string(status));
+        fail(statusFailure(status()));
     }
 
     void noteValidator() {
@@ -250,7 +287,7 @@ struct Transfer::Impl : std::enable_shared_from_this<Transfer::Impl> {
     bool reportResponse() {
         SoupMessageHeaders* headers = soup_message_get_response_headers(message.get());
         TransferResponse response;
-        response.statusCode = static_cast<int>(soup_message_get_status(message.get()));
+        response.statusCode = status();
         if (soup_message_headers_get_encoding(headers) == SOUP_ENCODING_CONTENT_LENGTH)
             response.expectedContentLength = soup_message_headers_get_content_length(headers);
         const char* type = soup_message_headers_get_content_type(headers, nullptr);
@@ -269,6 +306,10 @@ struct Transfer::Impl : std::enable_shared_from_this<Transfer::Impl> {
     }
 
     void openDestination(bool append) {
+        // The HTTP library's bodies can be polled; anything else cannot be read without waiting.
+        if (!G_IS_POLLABLE_INPUT_STREAM(body.get()) ||
+            !g_pollable_input_stream_can_poll(G_POLLABLE_INPUT_STREAM(body.get())))
+            return fail("The body cannot be read without blocking");
         int flags = O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW;
         flags |= append ? O_APPEND : O_TRUNC;
         if (!append && !allowOverwrite)
@@ -277,39 +318,80 @@ struct Transfer::Impl : std::enable_shared_from_this<Transfer::Impl> {
         if (fd < 0)
             return fail("Cannot write " + path);
         written = append ? resumeFrom : 0;
-        readNext();
+        writtenBack = written;
+        if (!buffer) {
+            buffer.reset(new char[bufferSize]);
+            readOn.reset(g_source_new(&onceFuncs, sizeof(GSource)));
+            g_source_set_callback(readOn.get(), onReadOn, this, nullptr);
+            g_source_set_ready_time(readOn.get(), -1);
+            g_source_attach(readOn.get(), g_main_context_get_thread_default());
+        }
+        pump();
     }
 
-    void readNext() {
-        g_input_stream_read_bytes_async(body.get(), chunkSize, G_PRIORITY_DEFAULT,
-                                        cancellable.get(), onRead, new Weak(weak_from_this()));
-    }
-
-    static void onRead(GObject* source, GAsyncResult* result, gpointer data) {
-        std::unique_ptr<Weak> weak(static_cast<Weak*>(data));
+    // Reads whatever the body holds without waiting, writes it with one call, then waits for more.
+    void pump() {
+        auto* pollable = G_POLLABLE_INPUT_STREAM(body.get());
+        gsize filled = 0;
+        bool atEnd = false;
         GErrorHandle error;
-        GBytes* bytes =
-            g_input_stream_read_bytes_finish(G_INPUT_STREAM(source), result, error.out());
-        if (auto self = weak->lock(); self && !self->ended)
-            self->receivedChunk(bytes, error.message());
-        if (bytes)
-            g_bytes_unref(bytes);
+        while (filled < bufferSize && !atEnd && !error) {
+            gssize count = g_pollable_input_stream_read_nonblocking(pollable, buffer.get() + filled,
+                                                                    bufferSize - filled,
+                                                                    cancellable.get(), error.out());
+            if (count > 0)
+                filled += static_cast<gsize>(count);
+            atEnd = count == 0;
+        }
+        if (filled > 0 && !deliver(filled))
+            return;
+        if (atEnd)
+            return finish();
+        if (error && !error.matches(G_IO_ERROR, G_IO_ERROR_WOULD_BLOCK))
+            return fail(error.message());
+        // The buffer filled: read on at the next turn of the loop.
+        if (!error)
+            return g_source_set_ready_time(readOn.get(), 0);
+        // Data flows: let more gather, then read it in one piece.
+        if (filled > 0)
+            return g_source_set_ready_time(readOn.get(), g_get_monotonic_time() + gatherTime);
+        readable.reset(g_pollable_input_stream_create_source(pollable, cancellable.get()));
+        g_source_set_callback(readable.get(), G_SOURCE_FUNC(onReadable), this, nullptr);
+        g_source_attach(readable.get(), g_main_context_get_thread_default());
     }
 
-    void receivedChunk(GBytes* bytes, const std::string& error) {
-        if (!bytes)
-            return fail(error);
-        gsize size = 0;
-        const auto* data = static_cast<const char*>(g_bytes_get_data(bytes, &size));
-        if (size == 0)
-            return finish();
-        if (!writeAll(fd, data, size))
-            return fail("Cannot write " + path);
+    // The source goes with this object, so it never outlives it; a callback may drop the last
+    // owner, so one is held for the call.
+    static gboolean onReadable(GObject*, gpointer data) {
+        auto self = static_cast<Impl*>(data)->shared_from_this();
+        self->readable.reset();
+        if (!self->ended)
+            self->pump();
+        return G_SOURCE_REMOVE;
+    }
+
+    static gboolean onReadOn(gpointer data) {
+        auto self = static_cast<Impl*>(data)->shared_from_this();
+        if (!self->ended)
+            self->pump();
+        return G_SOURCE_CONTINUE;
+    }
+
+    // Writes the first `size` bytes of the buffer and tells the delegate; false when the
+    // transfer ended meanwhile.
+    bool deliver(gsize size) {
+        if (!writeAll(fd, buffer.get(), size)) {
+            fail("Cannot write " + path);
+            return false;
+        }
         written += static_cast<std::int64_t>(size);
-        if (notifyDelegate([](TransferDelegate& d, Transfer& t,
-                              std::uint32_t length) { d.didReceiveDataOfLength(t, length); },
-                           static_cast<std::uint32_t>(size)))
-            readNext();
+        if (written - writtenBack >= writebackSize) {
+            ::sync_file_range(fd, writtenBack, written - writtenBack, SYNC_FILE_RANGE_WRITE);
+            writtenBack = written;
+        }
+        return notifyDelegate([](TransferDelegate& d, Transfer& t,
+                                 std::uint32_t length) { d.didReceiveDataOfLength(t, length); },
+                              static_cast<std::uint32_t>(size));
     }
 
     void closeFile(bool flush) {
@@ -334,12 +416,24 @@ struct Transfer::Impl : std::enable_shared_from_this<Transfer::Impl> {
         if (opened && deletesFileUponFailure)
             ::unlink(path.c_str());
         ended = true;
+        logFailure(error);
         if (owner)
             delegate->didFailWithError(*owner, error);
     }
 
+    // A failure the user is not told about still leaves its reason in the log.
+    void logFailure(const std::string& reason) const {
+        gchar* shown = g_uri_to_string_partial(uri.get(), G_URI_HIDE_PASSWORD);
+        g_log_structured("fretlark", G_LOG_LEVEL_WARNING, "FRETLARK_URL", shown, "FRETLARK_REASON",
+                         reason.c_str(), "MESSAGE", "Transfer of %s failed: %s", shown,
+                         reason.c_str());
+        g_free(shown);
+    }
+
     void stop() {
         ended = true;
+        readable.reset();
+        readOn.reset();
         g_cancellable_cancel(cancellable.get());
         closeFile(false);
     }
@@ -358,8 +452,12 @@ Transfer::~Transfer() {
 std::unique_ptr<Transfer> Transfer::start(const std::string& url, TransferDelegate& delegate,
                                           std::chrono::seconds timeout) {
     auto impl = Impl::create(url, delegate, timeout);
-    if (!impl)
+    if (!impl) {
+        g_log_structured("fretlark", G_LOG_LEVEL_WARNING, "FRETLARK_URL", url.c_str(),
+                         "FRETLARK_REASON", "not an http or https link", "MESSAGE",
+                         "Transfer of %s refused: not an http or https link", url.c_str());
         return nullptr;
+    }
     std::unique_ptr<Transfer> transfer(new Transfer(impl));
     impl->send();
     return transfer;
@@ -389,6 +487,11 @@ std::unique_ptr<Transfer> Transfer::resume(const std::string& resumeData,
     return transfer;
 }
 
+std::optional<std::string> Transfer::resumeDataLink(const std::string& resumeData) {
+    auto data = PropertyList::fromXML(resumeData);
+    return data ? PropertyList::stringValue(*data, resumeURLKey) : std::nullopt;
+}
+
 void Transfer::setDestination(const std::string& path, bool allowOverwrite) {
     impl->path = path;
     impl->allowOverwrite = allowOverwrite;
@@ -405,10 +508,8 @@ void Transfer::cancel() {
 std::string Transfer::resumeData() const {
     if (!impl->resumable || impl->written <= 0)
         return {};
-    gchar* url = g_uri_to_string(impl->uri.get());
-    PropertyList::Dictionary data{{resumeURLKey, std::string(url)},
+    PropertyList::Dictionary data{{resumeURLKey, impl->link},
                                   {resumeValidatorKey, impl->validator},
                                   {resumeByteCountKey, impl->written}};
-    g_free(url);
     return PropertyList::toXML(data);
 }

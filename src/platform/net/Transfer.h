@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 class Transfer;
@@ -30,16 +31,16 @@ public:
 
 // One HTTP(S) GET whose body is written straight into a file, able to stop and continue later.
 // It starts at once and calls its delegate on the main context that was the thread default when
-// it was created. Only a 2xx answer counts as success; encoded bodies are decoded. Servers whose
-// certificate chains to the PEM file named by the user default "storeCertificate" are trusted
-// besides the system's authorities.
+// it was created. Only a 200 answer is the whole file; encoded bodies are decoded. Every failure is
+// logged with the link and its reason. Servers whose certificate chains to the PEM file named by
+// the user default "storeCertificate" are trusted besides the system's authorities.
 //
 // Continuing sends Range and If-Range and appends only to a 206 answer that starts exactly at the
-// partial file's size; a 200 answer rewrites the file from byte 0, and a 206 from elsewhere or a
-// 416 makes it fetch the whole file again.
+// partial file's size and carries the validator saved with the resume data; a 200 answer rewrites
+// the file from byte 0, and any other 206 or a 416 makes it fetch the whole file again.
 class Transfer {
 public:
-    // Nothing when the URL is not an absolute http or https URL.
+    // Nothing when the URL is not an absolute http or https URL (see WebLink).
     static std::unique_ptr<Transfer> start(const std::string& url, TransferDelegate& delegate,
                                            std::chrono::seconds timeout = std::chrono::seconds(60));
     // Continues the partial file at path. Nothing when the data is not resume data of ours or the
@@ -47,6 +48,8 @@ public:
     static std::unique_ptr<Transfer>
     resume(const std::string& resumeData, TransferDelegate& delegate, const std::string& path,
            std::chrono::seconds timeout = std::chrono::seconds(60));
+    // The link the resume data continues; nothing when it is not resume data of ours.
+    static std::optional<std::string> resumeDataLink(const std::string& resumeData);
     ~Transfer();
     Transfer(const Transfer&) = delete;
     Transfer& operator=(const Transfer&) = delete;

@@ -25,12 +25,16 @@ struct OpenAlert {
     std::unique_ptr<Gtk::MessageDialog> dialog;
     std::unique_ptr<Gtk::CheckButton> checkbox;
     std::function<void(const AlertAnswer&)> done;
+    // What closing without a button (a negative response) answers.
+    int closedButton = 0;
     bool finished = false;
 };
 
 void finish(const std::shared_ptr<OpenAlert>& open, int button) {
     if (open->finished)
         return;
+    if (button < 0)
+        button = open->closedButton;
     open->finished = true;
     AlertAnswer answer{button, open->checkbox && open->checkbox->get_active()};
     open->dialog->hide();
@@ -89,11 +93,11 @@ void Alert::present(Gtk::Window* parent, const AlertRequest& request, bool modal
         open->checkbox = std::make_unique<Gtk::CheckButton>(request.checkboxLabel);
         open->dialog->get_message_area()->append(*open->checkbox);
     }
-    // Closing the alert without a button (Escape, the window's close) answers the last button.
+    // Closing the alert without a button (Escape, the window's close) answers the last button,
+    // unless the request says closing cancels.
+    open->closedButton = static_cast<int>(buttons.size()) - (request.closingCancels ? 0 : 1);
     // The handler holds the alert alive while it is on screen; finish() lets it go.
-    int last = static_cast<int>(buttons.size()) - 1;
-    open->dialog->signal_response().connect(
-        [open, last](int response) { finish(open, response < 0 ? last : response); });
+    open->dialog->signal_response().connect([open](int response) { finish(open, response); });
     open->dialog->present();
     offerToResponder(open, request);
 }

@@ -17,6 +17,9 @@ struct AlertRequest {
     std::vector<std::string> buttons;
     std::string checkboxLabel;
     bool informational = false;
+    // Escape or the window's close answers no button (the index past the last) instead of the
+    // last button: for a warning whose one button goes ahead.
+    bool closingCancels = false;
 };
 
 // The answer: which button (index into AlertRequest::buttons) and the check box's state.

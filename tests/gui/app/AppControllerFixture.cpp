@@ -1,6 +1,7 @@
 #include "AppControllerFixture.h"
 
 #include "app/ProductChooser.h"
+#include "platform/Defaults.h"
 #include "platform/MainThread.h"
 
 #include <chrono>
@@ -21,6 +22,8 @@ void AppControllerFixture::SetUp() {
     FreshEnvironmentTest::SetUp();
     application();
     MainThread::adopt();
+    // Nothing listens there: a test that enters the store never reaches out beyond this machine.
+    Defaults::standard().setString("storeHost", "127.0.0.1:1");
     answerAlerts([](const AlertRequest&) { return 0; });
 }
 

@@ -188,7 +188,7 @@ TEST_F(ModeTest, TheShopButtonSwitchesModesAndTheNextRunStartsInTheLastOne) {
         g_signal_emit_by_name(app.shopButton->gobj(), "clicked");
         EXPECT_EQ(app.appMode, shop ? AppController::shopMode : AppController::browseMode);
         EXPECT_EQ(dynamic_cast<Gtk::ToggleButton*>(app.shopButton)->get_active(), shop);
-        EXPECT_EQ(app.webView->is_visible(), shop);
+        EXPECT_EQ(app.webView->widget().is_visible(), shop);
         EXPECT_EQ(app.movieView->is_visible(), !shop);
         Defaults::resetStandard();
         EXPECT_EQ(Defaults::standard().boolForKey("FrlsaveApplicationMode"), shop);

@@ -267,4 +267,26 @@ TEST_F(DeleteTest, OnlyAPausedOrUnstartedLessonGoesAndCancelKeepsEverything) {
     EXPECT_TRUE(fs::exists(lessonPath("Long.mov")));
 }
 
+TEST_F(DeleteTest, ALessonWhoseTransferResumedWhileTheQuestionWasOpenIsKept) {
+    auto& app = startSlowPurchase();
+    app.toggleDownload(nullptr);
+    selectLesson(app, "Long.mov");
+    alerts.clear();
+    Alert::setResponder([&](const AlertRequest& request) {
+        alerts.push_back(request);
+        if (alerts.size() == 1) {
+            app.toggleDownload(nullptr);
+            spinUntil([&] {
+                return DownloadController::sharedInstance(&app).fileIsDownloading(
+                    lessonPath("Long.mov"));
+            });
+        }
+        return std::optional<AlertAnswer>(AlertAnswer{0, false});
+    });
+    app.deleteFile(nullptr);
+    ASSERT_EQ(alerts.size(), 2u);
+    EXPECT_EQ(alerts[1].buttons, std::vector<std::string>{"OK"});
+    EXPECT_TRUE(fs::exists(lessonPath("Long.mov")));
+}
+
 } // namespace

@@ -41,7 +41,7 @@ TEST_F(StartInLibraryTest, AFirstStartShowsThePosterOfTheFirstQuickstartLesson) 
     EXPECT_EQ(movie->movieFilePath(), first);
     EXPECT_FALSE(movie->isPlaying()) << "a selection shows the poster, it does not play";
     EXPECT_EQ(title(app), "Strumwell (01 Welcome)");
-    EXPECT_EQ(pictureOf(app.playButton), picture("pause_active"));
+    EXPECT_EQ(pictureOf(app.playButton), picture("play_active"));
     Defaults::resetStandard();
     EXPECT_EQ(Defaults::standard().integerForKey("saveUserSelection"), 0);
     EXPECT_EQ(Defaults::standard().stringForKey("saveUserPath"), "/Get Started/Quickstart Video");

@@ -5,13 +5,33 @@
 #include "platform/movie/MovieAnnotations.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <mutex>
 
 namespace fs = std::filesystem;
 
 namespace {
+
+std::mutex logLock;
+std::string loggedFailure; // "{link} {reason}" of the last failed transfer
+
+GLogWriterOutput keepFailure(GLogLevelFlags level, const GLogField* fields, gsize count, gpointer) {
+    std::string link, reason;
+    for (gsize i = 0; i < count; ++i) {
+        std::string key = fields[i].key;
+        if (key == "FRETLARK_URL" || key == "FRETLARK_REASON")
+            (key == "FRETLARK_URL" ? link : reason) = static_cast<const char*>(fields[i].value);
+    }
+    std::lock_guard held(logLock);
+    if (!link.empty())
+        loggedFailure = link + " " + reason;
+    return g_log_writer_default(level, fields, count, nullptr);
+}
+
+const bool writerInstalled = (g_log_set_writer_func(keepFailure, nullptr, nullptr), true);
 
 class DownloadControllerTest : public DownloadTest {
 protected:
@@ -32,8 +52,10 @@ protected:
     }
 
     // Starts a slow download of the episodes and pauses while the first one is under way.
-    void pauseDuringFirstTransfer(const std::vector<EpisodeValues>& episodes) {
-        setSpeed(600000);
+    void pauseDuringFirstTransfer(const std::vector<EpisodeValues>& episodes, FaultPlan plan = {}) {
+        plan.bytesPerSecond = 600000;
+        store->store().setFaults(plan);
+        recorder = ProgressRecorder();
         controller().addDownload(writeDescription(describe({episodes})));
         ASSERT_TRUE(waitFor([&] { return !recorder.updates.empty(); }));
         controller().pauseDownloads();
@@ -43,10 +65,10 @@ protected:
 
     // A new run of the program: a fresh controller that resumes what the last one left, until
     // every lesson has ended (their notifications may still be on their way when the records go).
-    void restartAndResume(int lessons) {
+    void restartAndResume(int lessons, const FaultPlan& plan = {}) {
         DownloadController::uninitialize();
         recorder = ProgressRecorder();
-        store->store().setFaults(FaultPlan());
+        store->store().setFaults(plan);
         ASSERT_TRUE(controller().checkForResumption());
         controller().startResumption();
         controller().startDownloader();
@@ -285,25 +307,29 @@ TEST_F(DownloadControllerTest, WhenALessonCannotContinueItIsFetchedAgainWhole) {
     const struct {
         const char* name;
         bool keepResumeData;
-        bool ignoreRange;
-        bool changeOnRange;
+        void (*fault)(FaultPlan&);
         const char* range;
-    } cases[] = {{"no resume data", false, false, false, ""},
-                 {"server ignores Range", true, true, false, "bytes="},
-                 {"lesson changed on the server", true, false, true, "bytes="}};
+    } cases[] = {
+        {"no resume data", false, [](FaultPlan&) {}, ""},
+        {"server ignores Range", true, [](FaultPlan& p) { p.ignoreRange = true; }, "bytes="},
+        {"lesson changed on the server", true, [](FaultPlan& p) { p.changeOnRange = true; },
+         "bytes="},
+        // The continuation is refused and the lesson asked for again without a range.
+        {"a 206 from the wrong byte", true, [](FaultPlan& p) { p.wrongStart = true; }, ""},
+        {"a 416", true, [](FaultPlan& p) { p.unsatisfiable = true; }, ""},
+        {"a 206 that ignores If-Range", true,
+         [](FaultPlan& p) { p.ignoreIfRange = p.changeOnRange = true; }, ""}};
     std::string b = makeLesson("B.mov", 1500000, 2);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         DownloadController::uninitialize();
         fs::remove_all(cacheFolder());
         fs::remove_all(purchases());
-        recorder = ProgressRecorder();
         pauseDuringFirstTransfer({episode("B.mov")});
         if (!c.keepResumeData)
             fs::remove(cacheFolder() + "/ResumeData");
         FaultPlan plan;
-        plan.ignoreRange = c.ignoreRange;
-        plan.changeOnRange = c.changeOnRange;
+        c.fault(plan);
         DownloadController::uninitialize();
         store->store().setFaults(plan);
         controller().resumeDownloadsIfNeeded();
@@ -367,4 +393,79 @@ TEST_F(DownloadControllerTest, LeftoversOfAnEarlierRunAreFoundWhateverTheirName)
     EXPECT_FALSE(fileExists(workFolder() + "/Lesson 1.plist")) << "an unstarted lesson's record";
     EXPECT_TRUE(controller().deleteEmptyFile(libraryPath(lesson)));
     EXPECT_FALSE(controller().checkForResumption());
+}
+
+TEST_F(DownloadControllerTest, AFreshTransferCompletesOnlyOn200AndTheLogSaysWhyNot) {
+    FaultPlan plans[2];
+    plans[0].partialForPlain = true;
+    plans[1].status = 204;
+    for (const FaultPlan& plan : plans) {
+        std::string status = plan.status ? "204" : "206", url = store->lessonURL(status + ".mov");
+        makeLesson(status + ".mov", 400000);
+        store->store().setFaults(plan);
+        controller().addDownload(writeDescription(describe({{episode(status + ".mov")}})));
+        EXPECT_TRUE(waitFor([&] {
+            std::lock_guard held(logLock);
+            return loggedFailure == url + " HTTP status " + status;
+        }));
+        EXPECT_EQ(sizeOfFile(libraryPath(episode(status + ".mov"))), 0);
+    }
+}
+
+TEST_F(DownloadControllerTest, LessonsSharingABaseNameOrAFileNameKeepRecordsOfTheirOwn) {
+    EpisodeValues guitar = episode("Lesson 1.mov");
+    guitar.instrument = "Guitar";
+    std::vector<EpisodeValues> lessons{episode("Lesson 1.mov"), episode("Lesson 1.pdf"), guitar};
+    std::vector<std::string> sources;
+    for (unsigned i = 0; i < 3; ++i) {
+        sources.push_back(makeLesson("v" + std::to_string(i), 1500000, i));
+        lessons[i].link = store->lessonURL("v" + std::to_string(i));
+    }
+    pauseDuringFirstTransfer(lessons);
+    EXPECT_TRUE(fileExists(cacheFolder() + "/Lesson 1.plist"));
+    EXPECT_TRUE(controller().deleteEmptyFile(libraryPath(lessons[2])));
+    restartAndResume(2);
+    EXPECT_EQ(sha256OfFile(libraryPath(lessons[0])), sha256OfFile(sources[0]));
+    EXPECT_EQ(sha256OfFile(libraryPath(lessons[1])), sha256OfFile(sources[1]));
+    EXPECT_EQ(sizeOfFile(libraryPath(lessons[2])), 0) << "its record alone was deleted";
+}
+
+TEST_F(DownloadControllerTest, ResumeDataServesOnlyItsOwnLinkAndAPauseWithoutAnyClearsIt) {
+    makeLesson("B.mov", 1500000, 1);
+    std::string c = makeLesson("C.mov", 1500000, 2);
+    pauseDuringFirstTransfer({episode("B.mov")});
+    auto record = PropertyList::read(workFolder() + "/B.plist");
+    (*record)["Link"] = store->lessonURL("C.mov");
+    PropertyList::writeAtomically(workFolder() + "/B.plist", *record);
+    restartAndResume(1);
+    EXPECT_EQ(sha256OfFile(libraryPath(episode("B.mov"))), sha256OfFile(c));
+
+    writeFile(cacheFolder() + "/ResumeData", "stale");
+    FaultPlan noValidator;
+    noValidator.noValidator = true;
+    pauseDuringFirstTransfer({episode("C.mov")}, noValidator);
+    EXPECT_FALSE(fileExists(cacheFolder() + "/ResumeData"));
+}
+
+TEST_F(DownloadControllerTest, AHomeBehindASymbolicLinkAnswersForTheRealPath) {
+    fs::create_directory_symlink(home(), root() + "/linked");
+    setenv("HOME", (root() + "/linked").c_str(), 1);
+    makeLesson("Linked.mov", 1500000);
+    pauseDuringFirstTransfer({episode("Linked.mov")});
+    // libraryPath() is the real path, as the file list asks with links resolved.
+    std::string real = libraryPath(episode("Linked.mov"));
+    EXPECT_TRUE(controller().fileIsPartial(real));
+    controller().resumeDownloadsIfNeeded();
+    EXPECT_TRUE(waitFor([&] { return controller().fileIsDownloading(real); }));
+}
+
+TEST_F(DownloadControllerTest, ProgressReachesTheMainThreadAtMostAboutSixtyTimesASecond) {
+    makeLesson("Fast.mov", 8 * 1024 * 1024);
+    auto start = std::chrono::steady_clock::now();
+    controller().addDownload(writeDescription(describe({{episode("Fast.mov")}})));
+    ASSERT_TRUE(waitFor([&] { return recorder.ended == 1; }));
+    std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    // Unthrottled, every read of at most 256 KiB would be posted: 32 or more.
+    EXPECT_LE(recorder.updates.size(), 2 + 60 * took.count());
+    EXPECT_DOUBLE_EQ(recorder.updates.back(), 100.0);
 }

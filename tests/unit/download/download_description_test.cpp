@@ -57,13 +57,15 @@ TEST(DownloadDescriptionTest, UnsafeOrIncompleteEpisodesAreLeftOutAndTheOthersKe
         "<Episode><Instrument>Bass</Instrument><Category>C</Category><Sub-Category>S"
         "</Sub-Category><Filename>NoLevel.mov</Filename><Artist>A</Artist>"
         "<Link>https://h/x</Link></Episode>";
-    std::string series = "<Series>" + episodeXML("../../../etc", "Up.mov") +
-                         episodeXML("/tmp", "Abs.mov") + episodeXML("Bass/./x", "Dot.mov") +
-                         episodeXML("", "Empty.mov") + episodeXML("Bass", "sub/dir.mov") +
-                         episodeXML("Bass", "..") +
-                         episodeXML("Bass", "File.mov", "file:///etc/passwd") +
-                         episodeXML("Bass", "Js.mov", "javascript:alert(1)") + missingLevel +
-                         episodeXML("Bass/Fretless", "Good.mov", "HTTPS://h/good") + "</Series>";
+    std::string noHost =
+        episodeXML("B", "A.mov", "http://") + episodeXML("B", "B.mov", "https:///x");
+    std::string series =
+        "<Series>" + episodeXML("../../../etc", "Up.mov") + episodeXML("/tmp", "Abs.mov") +
+        episodeXML("Bass/./x", "Dot.mov") + episodeXML("", "Empty.mov") +
+        episodeXML("Bass", "sub/dir.mov") + episodeXML("Bass", "..") +
+        episodeXML("Bass", "File.mov", "file:///etc/passwd") +
+        episodeXML("Bass", "Js.mov", "javascript:alert(1)") + missingLevel + noHost +
+        episodeXML("Bass/Fretless", "Good.mov", "HTTPS://h/good") + "</Series>";
     EXPECT_EQ(filenamesIn(series), std::vector<std::string>{"Good.mov"});
 }
 

@@ -264,11 +264,15 @@ TEST_F(DemoStoreTest, DescriptionsAreServedByQueryWithTheStoresOwnAddress) {
 TEST_F(DemoStoreTest, FaultsCanBeSwitchedOverHttpsAndLessonsStayInTheirFolder) {
     makeLesson("x.mov", 1000);
     std::string base = store->store().baseURL();
-    ASSERT_TRUE(fetch(base + "/control/faults?status=500&slow=1000&ignore-range=1")->finished);
+    ASSERT_TRUE(fetch(base +
+                      "/control/faults?status=500&slow=1000&ignore-range=1&partial-for-"
+                      "plain=1&wrong-start=1&unsatisfiable=1&ignore-if-range=1&no-validator=1")
+                    ->finished);
     FaultPlan plan = store->store().faults();
     EXPECT_EQ(plan.status, 500);
     EXPECT_EQ(plan.bytesPerSecond, 1000);
-    EXPECT_TRUE(plan.ignoreRange);
+    EXPECT_TRUE(plan.ignoreRange && plan.partialForPlain && plan.wrongStart && plan.unsatisfiable &&
+                plan.ignoreIfRange && plan.noValidator);
     EXPECT_FALSE(plan.noContentLength);
     EXPECT_FALSE(fetch(store->lessonURL("x.mov"))->finished);
 
