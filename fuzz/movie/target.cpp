@@ -82,9 +82,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check(UserData(written->movieAtom()).text(artist, {}) == "Fuzzed Artist");
 
     const TopLevelAtom& old = file->movieAtomPlace();
-    std::uint64_t changedTo = plan->inPlace() ? plan->inPlaceOffset() + plan->inPlaceBytes().size()
-                                              : old.offset + old.size;
-    checkMediaKept(before, after, old.offset, changedTo, oldOffsets,
+    std::uint64_t changedFrom = old.offset;
+    std::uint64_t changedTo = old.offset + old.size;
+    for (const MovieWritePlan::Write& write : plan->inPlaceWrites()) {
+        changedFrom = std::min(changedFrom, write.offset);
+        changedTo = std::max<std::uint64_t>(changedTo, write.offset + write.bytes.size());
+    }
+    checkMediaKept(before, after, changedFrom, changedTo, oldOffsets,
                    allOffsets(written->movieAtom()));
     return 0;
 }

@@ -15,6 +15,7 @@
 #include "platform/Workspace.h"
 #include "platform/movie/NotificationCenter.h"
 #include "platform/movie/QTMovieView.h"
+#include "platform/ui/AccessibleName.h"
 #include "platform/ui/Alert.h"
 #include "platform/ui/ColumnBrowser.h"
 #include "platform/ui/ModalSession.h"
@@ -185,6 +186,17 @@ void AppController::loadLayout() {
     downloadFrame = derivedControl<FrameView>("downloadFrame");
     menuButton = control<Gtk::MenuButton>("menuButton");
     application->add_window(*mainWindow);
+    nameControlsForScreenReaders();
+}
+
+void AppController::nameControlsForScreenReaders() {
+    AccessibleName::nameMenuButtonsWithin(*mainWindow);
+    for (Gtk::Label* label : {resultsTitle, searchResults, movieTime, downloadStatus, storeStatus})
+        AccessibleName::silenceWhileEmpty(*label);
+    for (Gtk::Button* button : {playButton, reverseButton, fforwardButton, loopButton}) {
+        if (Gtk::Widget* picture = button->get_child())
+            AccessibleName::hide(*picture);
+    }
 }
 
 void AppController::connectActions() {

@@ -187,6 +187,7 @@ public:
 
     // Transport.
     bool playMovieFile(const std::string& path, bool showOnlyPoster);
+    void showUnplayableFile(const std::string& path, const std::string& reason);
     bool playCurrentSelection(bool posterOnly);
     bool playNextSelection();
     void togglePlay(Gtk::Widget* sender);
@@ -462,6 +463,7 @@ public:
 
 private:
     void loadLayout();
+    void nameControlsForScreenReaders();
     template <typename T> T* control(const char* name);
     template <typename T> T* derivedControl(const char* name);
     void connectActions();

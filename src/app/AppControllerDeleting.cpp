@@ -43,7 +43,8 @@ void AppController::deleteFile(Gtk::Widget*) {
     pauseIfPlaying();
     std::string path = resolveSymlinks(selection);
     std::string name = std::filesystem::path(path).filename().string();
-    std::string title = std::filesystem::path(name).replace_extension().string();
+    std::string title =
+        Paths::displayName(std::filesystem::path(name).replace_extension().string());
     auto& downloads = DownloadController::sharedInstance(this);
     if (refuseWhileDownloading(downloads, path))
         return;

@@ -167,9 +167,9 @@ void AppController::startDownloadProgress(const std::string& path) {
     downloadBar->show();
     downloadFrame->show();
     downloadStatus->show();
-    downloadStatus->set_text(
-        std::string(FrldownloadingMessage) + " " +
-        Paths::stringByDeletingPathExtension(std::filesystem::path(path).filename().string()));
+    downloadStatus->set_text(std::string(FrldownloadingMessage) + " " +
+                             Paths::displayName(Paths::stringByDeletingPathExtension(
+                                 std::filesystem::path(path).filename().string())));
     refreshBrowserView(false);
 }
 

@@ -130,8 +130,8 @@ AppController::objectValueForTableColumn(TableView*, Gtk::ColumnViewColumn* colu
     }
     std::string identifier = TableView::identifierOf(column);
     if (identifier == FrlresultsTableNameColumn)
-        return Paths::stringByDeletingPathExtension(lastMovie ? lastMovie->displayName()
-                                                              : node->lastPathComponent());
+        return Paths::stringByDeletingPathExtension(
+            lastMovie ? lastMovie->displayName() : Paths::displayName(node->lastPathComponent()));
     if (identifier == FrlresultsTableArtistColumn)
         return lastMovie ? lastMovie->getArtistAnnotation() : std::optional<std::string>("");
     if (identifier == FrlresultsTableInstrumentColumn)

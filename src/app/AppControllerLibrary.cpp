@@ -3,6 +3,7 @@
 #include "app/FrlConstants.h"
 #include "library/FSBrowserCell.h"
 #include "platform/Defaults.h"
+#include "platform/Paths.h"
 #include "platform/ui/ColumnBrowser.h"
 #include "platform/ui/TableView.h"
 
@@ -79,7 +80,8 @@ void AppController::browserSingleClick(ColumnBrowser* browser) {
     }
     searchResults->set_text(std::to_string(lastRowCount) + " " +
                             (lastRowCount == 1 ? "item" : "items"));
-    resultsTitle->set_text(lastRowCount >= 1 ? FSNodeInfo::lastPathComponentOf(fullPath) : "");
+    resultsTitle->set_text(
+        lastRowCount >= 1 ? Paths::displayName(FSNodeInfo::lastPathComponentOf(fullPath)) : "");
     if (!isMoviePlaying())
         mainWindow->set_title(productDisplayName());
 }

@@ -5,9 +5,11 @@
 #include "platform/Paths.h"
 #include "platform/Resources.h"
 #include "platform/movie/QTMovieView.h"
+#include "platform/ui/AccessibleName.h"
 #include "player/FrlQTMovie.h"
 
 #include <filesystem>
+#include <glib.h>
 #include <gtkmm/applicationwindow.h>
 #include <gtkmm/button.h>
 #include <gtkmm/gestureclick.h>
@@ -79,8 +81,11 @@ bool AppController::playMovieFile(const std::string& path, bool showOnlyPoster) 
     FrlQTMovie* movie = currentMovie();
     if (!movie || movie->movieFilePath() != path) {
         auto opened = std::make_unique<FrlQTMovie>();
-        if (!opened->initWithFile(path, nullptr))
+        std::string reason;
+        if (!opened->initWithFile(path, &reason)) {
+            showUnplayableFile(path, reason);
             return false;
+        }
         mainWindow->set_title(productDisplayName() + " (" +
                               Paths::stringByDeletingPathExtension(opened->displayName()) + ")");
         movie = opened.get();
@@ -102,6 +107,14 @@ bool AppController::playMovieFile(const std::string& path, bool showOnlyPoster) 
     movieView->play();
     movie->setRate(sliderRate());
     return true;
+}
+
+// Never nothing: the movie area says why the file does not play, and the log keeps it. The
+// previous movie, stopped, stays in the view beneath the message.
+void AppController::showUnplayableFile(const std::string& path, const std::string& reason) {
+    g_message("%s cannot be played: %s", Paths::displayName(path).c_str(), reason.c_str());
+    movieView->showUnplayable(reason);
+    clearTimeDisplayForCurrentMovie();
 }
 
 bool AppController::playCurrentSelection(bool posterOnly) {
@@ -263,6 +276,7 @@ void AppController::showPlayButtonAs(bool play) {
     else
         setButtonPictures(playButton, "pause_active", "pause_press");
     playButton->set_tooltip_text(play ? "Play" : "Pause");
+    AccessibleName::set(*playButton, play ? "Play" : "Pause");
 }
 
 void AppController::setLoopButtonOn() {

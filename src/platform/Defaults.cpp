@@ -2,6 +2,9 @@
 
 #include "platform/Paths.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <glib.h>
 #include <glibmm/fileutils.h>
@@ -18,6 +21,56 @@ std::unique_ptr<Defaults>& standardStore() {
 }
 
 std::mutex standardLock;
+
+// A key file holds UTF-8 text. A string that is not (a folder named in another encoding) is
+// written with its stray bytes as \xNN, an escape the key file itself refuses, so reading it back
+// falls to unescapedValue.
+const std::map<char, char> escapes = {{'\\', '\\'}, {'\n', 'n'}, {'\t', 't'}, {'\r', 'r'}};
+
+std::string escapedValue(const std::string& value) {
+    std::string escaped;
+    const gchar* at = value.c_str();
+    const gchar* end = at + value.size();
+    while (at < end) {
+        const gchar* validEnd = nullptr;
+        g_utf8_validate(at, end - at, &validEnd);
+        for (; at < validEnd; ++at) {
+            auto found = escapes.find(*at);
+            if (found != escapes.end())
+                escaped += {'\\', found->second};
+            else if (*at == ' ' && escaped.empty())
+                escaped += "\\s";
+            else
+                escaped += *at;
+        }
+        if (at < end) {
+            char byte[5];
+            std::snprintf(byte, sizeof byte, "\\x%02X", static_cast<unsigned char>(*at++));
+            escaped += byte;
+        }
+    }
+    return escaped;
+}
+
+std::string unescapedValue(const std::string& raw) {
+    std::string value;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] != '\\' || i + 1 == raw.size()) {
+            value += raw[i];
+            continue;
+        }
+        char kind = raw[++i];
+        if (kind == 'x' && i + 2 < raw.size()) {
+            value += static_cast<char>(std::strtol(raw.substr(i + 1, 2).c_str(), nullptr, 16));
+            i += 2;
+            continue;
+        }
+        auto named = std::find_if(escapes.begin(), escapes.end(),
+                                  [kind](const auto& escape) { return escape.second == kind; });
+        value += kind == 's' ? ' ' : named != escapes.end() ? named->first : kind;
+    }
+    return value;
+}
 
 // Registered defaults belong to the process, not to the file: they outlive a reset.
 std::map<std::string, Defaults::Value>& processRegistrations() {
@@ -119,6 +172,10 @@ std::string Defaults::stringForKey(const std::string& key) const {
     std::lock_guard<std::mutex> guard(lock);
     try {
         return userValues->get_string(group, key);
+    } catch (const Glib::KeyFileError& error) {
+        if (error.code() != Glib::KeyFileError::INVALID_VALUE)
+            return registered<std::string>(key);
+        return unescapedValue(userValues->get_value(group, key));
     } catch (const Glib::Error&) {
         return registered<std::string>(key);
     }
@@ -143,7 +200,10 @@ void Defaults::setInteger(const std::string& key, std::int64_t value) {
 void Defaults::setString(const std::string& key, const std::string& value) {
     {
         std::lock_guard<std::mutex> guard(lock);
-        userValues->set_string(group, key, value);
+        if (g_utf8_validate(value.c_str(), static_cast<gssize>(value.size()), nullptr))
+            userValues->set_string(group, key, value);
+        else
+            userValues->set_value(group, key, escapedValue(value));
     }
     synchronize();
 }

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <glib.h>
 #include <pwd.h>
 #include <unistd.h>
 
@@ -58,4 +59,9 @@ std::string Paths::dataDirectory() {
 
 std::string Paths::stringByDeletingPathExtension(const std::string& path) {
     return std::filesystem::path(path).replace_extension().string();
+}
+
+std::string Paths::displayName(const std::string& path) {
+    g_autofree gchar* shown = g_filename_display_name(path.c_str());
+    return shown;
 }

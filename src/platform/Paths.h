@@ -15,4 +15,7 @@ public:
     static std::string dataDirectory();
     // The name or path without its last extension ("Lesson 1.mov" gives "Lesson 1").
     static std::string stringByDeletingPathExtension(const std::string& path);
+    // A file name or path as the user reads it, in UTF-8: names on disk are bytes in whatever
+    // encoding they were made with, and only valid text may reach a label, a title or a GVariant.
+    static std::string displayName(const std::string& path);
 };

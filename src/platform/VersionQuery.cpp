@@ -12,6 +12,21 @@ constexpr unsigned minimumWebKitMinor = 40;
 const char* const requiredElements[] = {"playbin", "appsink",      "scaletempo",
                                         "qtdemux", "videoconvert", "audioconvert"};
 
+// Lessons are H.264 video with AAC sound, whichever plug-in decodes them.
+const char* const requiredDecoders[] = {"video/x-h264", "audio/mpeg, mpegversion=(int)4"};
+
+bool decoderAvailable(const char* format) {
+    GList* decoders =
+        gst_element_factory_list_get_elements(GST_ELEMENT_FACTORY_TYPE_DECODER, GST_RANK_MARGINAL);
+    GstCaps* caps = gst_caps_from_string(format);
+    GList* fitting = gst_element_factory_list_filter(decoders, caps, GST_PAD_SINK, FALSE);
+    bool found = fitting != nullptr;
+    gst_plugin_feature_list_free(fitting);
+    gst_caps_unref(caps);
+    gst_plugin_feature_list_free(decoders);
+    return found;
+}
+
 bool elementsAvailable() {
     if (!gst_is_initialized() && !gst_init_check(nullptr, nullptr, nullptr))
         return false;
@@ -20,6 +35,10 @@ bool elementsAvailable() {
         if (!factory)
             return false;
         gst_object_unref(factory);
+    }
+    for (const char* format : requiredDecoders) {
+        if (!decoderAvailable(format))
+            return false;
     }
     return true;
 }

@@ -40,6 +40,22 @@ bool MovieFile::looksLikeMovie(const ByteSource& source) {
     return sizeFits && std::find(firstTypes.begin(), firstTypes.end(), type) != firstTypes.end();
 }
 
+bool MovieFile::holdsMovieAtom(const ByteSource& source) {
+    std::uint64_t position = 0;
+    std::uint8_t header[16];
+    while (position + 8 <= source.size() && source.read(position, 8, header)) {
+        std::uint64_t size = BigEndian::read32(header);
+        if (size == 1 && source.read(position + 8, 8, header + 8))
+            size = BigEndian::read64(header + 8);
+        if (size < 8 || size > source.size() - position)
+            return false;
+        if (BigEndian::read32(header + 4) == moovType)
+            return true;
+        position += size;
+    }
+    return false;
+}
+
 std::optional<MovieFile> MovieFile::parse(const ByteSource& source) {
     MovieFile file;
     file.bytesInFile = source.size();
@@ -70,10 +86,18 @@ bool MovieFile::scanTopLevel(const ByteSource& source) {
     while (position < bytesInFile) {
         std::uint64_t rest = bytesInFile - position;
         std::uint8_t header[16] = {};
-        if (rest < 8 || !source.read(position, rest < 16 ? 8 : 16, header))
+        if (!source.read(position, std::min<std::uint64_t>(rest, 16), header))
             return false;
         std::uint64_t size = BigEndian::read32(header);
         FourCC type = BigEndian::read32(header + 4);
+        // Zeros where the next atom would start: padding that some tools leave at the end. It is
+        // kept as it is (type 0), since a chunk offset may still point into it.
+        if (size == 0 && type == 0) {
+            atoms.push_back({0, position, rest});
+            break;
+        }
+        if (rest < 8)
+            return false;
         std::uint64_t headerSize = 8;
         if (size == 1) {
             if (rest < 16)

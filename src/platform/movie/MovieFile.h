@@ -26,6 +26,8 @@ public:
     static std::optional<MovieFile> parse(const ByteSource& source);
     // A cheap look at the first atom's header: could this be a movie at all?
     static bool looksLikeMovie(const ByteSource& source);
+    // Whether the top-level atoms lead to a movie atom, whatever follows it or is inside it.
+    static bool holdsMovieAtom(const ByteSource& source);
 
     const std::vector<TopLevelAtom>& topLevelAtoms() const { return atoms; }
     const TopLevelAtom& movieAtomPlace() const { return atoms[movieIndex]; }

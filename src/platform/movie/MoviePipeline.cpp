@@ -6,6 +6,7 @@
 #include <gst/app/gstappsink.h>
 #include <gst/video/video.h>
 #include <mutex>
+#include <utility>
 
 namespace {
 
@@ -13,6 +14,21 @@ namespace {
 constexpr guint playVideo = 1 << 0;
 constexpr guint playAudio = 1 << 1;
 constexpr guint softVolume = 1 << 4;
+// A local file prerolls in well under a second; one that has not after this never will.
+constexpr guint prerollPatienceSeconds = 5;
+
+// The error's own words; the debug details (element, source line) are for the log only.
+std::string errorText(GstMessage* message) {
+    GError* error = nullptr;
+    gchar* details = nullptr;
+    gst_message_parse_error(message, &error, &details);
+    std::string text = error ? error->message : "GStreamer reported an unknown error.";
+    if (details)
+        g_debug("%s", details);
+    g_clear_error(&error);
+    g_free(details);
+    return text;
+}
 
 void setSyncOnSinks(GstElement* element) {
     if (!GST_IS_BIN(element)) {
@@ -116,12 +132,24 @@ MoviePipeline::MoviePipeline(const std::string& path, std::int64_t positionNs, E
 
     bus = GstRef<GstBus>::adopt(gst_element_get_bus(pipeline.get()));
     gst_bus_add_watch(bus.get(), busMessage, this);
-    // A failure to start arrives on the bus as an error.
+    // A failure to start arrives on the bus as an error, except when a decoder bin swallows a
+    // damaged file's error; then the pipeline never prerolls, and the watchdog says so.
     gst_element_set_state(pipeline.get(), GST_STATE_PAUSED);
     pending = targetPosition != 0;
+    prerollWatchdog = g_timeout_add_seconds(prerollPatienceSeconds, prerollTimedOut, this);
+}
+
+gboolean MoviePipeline::prerollTimedOut(gpointer self) {
+    auto* pipeline = static_cast<MoviePipeline*>(self);
+    pipeline->prerollWatchdog = 0;
+    if (pipeline->events.failed)
+        pipeline->events.failed("it does not start playing");
+    return G_SOURCE_REMOVE;
 }
 
 MoviePipeline::~MoviePipeline() {
+    if (prerollWatchdog)
+        g_source_remove(prerollWatchdog);
     if (!pipeline)
         return;
     gst_bus_remove_watch(bus.get());
@@ -215,6 +243,39 @@ std::optional<std::int64_t> MoviePipeline::position() const {
     return now;
 }
 
+std::optional<std::int64_t> MoviePipeline::duration() const {
+    gint64 length = 0;
+    if (!pipeline || !gst_element_query_duration(pipeline.get(), GST_FORMAT_TIME, &length) ||
+        length < 0)
+        return std::nullopt;
+    return length;
+}
+
+bool MoviePipeline::hasVideo() const {
+    gint streams = 0;
+    if (pipeline)
+        g_object_get(pipeline.get(), "n-video", &streams, nullptr);
+    return streams > 0;
+}
+
+std::vector<std::uint8_t> MoviePipeline::coverArt() const {
+    GstTagList* tags = nullptr;
+    if (pipeline)
+        g_signal_emit_by_name(pipeline.get(), "get-audio-tags", 0, &tags);
+    if (!tags)
+        return {};
+    GstSample* sample = nullptr;
+    if (!gst_tag_list_get_sample(tags, GST_TAG_IMAGE, &sample))
+        gst_tag_list_get_sample(tags, GST_TAG_PREVIEW_IMAGE, &sample);
+    gst_tag_list_unref(tags);
+    auto owned = GstRef<GstSample>::adopt(sample);
+    GstBuffer* buffer = owned ? gst_sample_get_buffer(owned.get()) : nullptr;
+    std::vector<std::uint8_t> bytes(buffer ? gst_buffer_get_size(buffer) : 0);
+    if (buffer)
+        gst_buffer_extract(buffer, 0, bytes.data(), bytes.size());
+    return bytes;
+}
+
 void MoviePipeline::setVolume(double volume) {
     if (pipeline)
         g_object_set(pipeline.get(), "volume", volume, nullptr);
@@ -238,8 +299,18 @@ bool MoviePipeline::handleMessage(GstMessage* message) {
             return true;
         prerolled = true;
         seeking = false;
+        if (prerollWatchdog)
+            g_source_remove(std::exchange(prerollWatchdog, 0));
         if (pending)
             applyNow();
+        if (!announced && events.ready) {
+            announced = true;
+            events.ready();
+        }
+        return true;
+    case GST_MESSAGE_DURATION_CHANGED:
+        if (announced && events.ready)
+            events.ready();
         return true;
     case GST_MESSAGE_EOS:
         // An end from before the latest seek is stale.
@@ -258,8 +329,10 @@ bool MoviePipeline::handleMessage(GstMessage* message) {
             events.sectionEnded();
         return true;
     case GST_MESSAGE_ERROR:
+        if (prerollWatchdog)
+            g_source_remove(std::exchange(prerollWatchdog, 0));
         if (events.failed)
-            events.failed();
+            events.failed(errorText(message));
         return true;
     default:
         return true;

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 // The GStreamer side of a shown or played movie: a playbin whose video ends in an appsink (frames
 // handed to the main thread as MovieImages) and whose audio goes through scaletempo, so rates
@@ -20,8 +21,11 @@ class MoviePipeline {
 public:
     struct Events {
         std::function<void()> ended;
-        std::function<void()> failed;
+        // Why GStreamer cannot play the file, in its own words.
+        std::function<void(const std::string& reason)> failed;
         std::function<void()> frame;
+        // Prerolled for the first time, or the length changed: the queries below answer.
+        std::function<void()> ready;
         // The section's end was reached: loopSection starts the next pass.
         std::function<void()> sectionEnded;
     };
@@ -49,6 +53,10 @@ public:
     // Stops where it stands.
     void pause();
     std::optional<std::int64_t> position() const;
+    std::optional<std::int64_t> duration() const;
+    bool hasVideo() const;
+    // The encoded cover picture of the sound, if its tags carry one.
+    std::vector<std::uint8_t> coverArt() const;
     void setVolume(double volume);
     void setMuted(bool muted);
 
@@ -79,6 +87,7 @@ private:
     };
 
     static gboolean busMessage(GstBus* bus, GstMessage* message, gpointer self);
+    static gboolean prerollTimedOut(gpointer self);
     static GstFlowReturn newSample(GstElement* sink, gpointer mailbox);
     static GstFlowReturn newPreroll(GstElement* sink, gpointer mailbox);
     static void deposit(Mailbox* mailbox, GstSample* sample);
@@ -95,6 +104,8 @@ private:
     std::uint64_t frameCount = 0;
 
     bool prerolled = false;
+    bool announced = false;
+    guint prerollWatchdog = 0;
     bool pending = false;
     bool seeking = false;
     double targetRate = 0;

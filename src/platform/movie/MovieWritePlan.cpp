@@ -5,18 +5,41 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <glib.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr std::uint64_t largestCompactOffset = 0xFFFFFFFFu;
 constexpr std::size_t copyChunk = 1 << 20;
+// What annotations may add to a movie atom before a save has to copy the file again.
+constexpr std::uint64_t roomToGrow = 4096;
+
+constexpr FourCC freeType = makeFourCC("free");
 
 bool isPadding(FourCC type) {
-    return type == makeFourCC("free") || type == makeFourCC("skip");
+    return type == freeType || type == makeFourCC("skip");
+}
+
+// Whether an atom of this size fills the room exactly or leaves room for a free atom behind it.
+bool fitsWithPadding(std::uint64_t size, std::uint64_t room) {
+    return room <= largestCompactOffset && (size == room || size + 8 <= room);
+}
+
+void appendFreeHeader(std::vector<std::uint8_t>& bytes, std::uint64_t size) {
+    BigEndian::append32(bytes, static_cast<std::uint32_t>(size));
+    BigEndian::append32(bytes, freeType);
+}
+
+std::vector<std::uint8_t> typeBytes(FourCC type) {
+    std::vector<std::uint8_t> bytes;
+    BigEndian::append32(bytes, type);
+    return bytes;
 }
 
 bool writeAll(int fd, const std::uint8_t* data, std::size_t count) {
@@ -28,6 +51,20 @@ bool writeAll(int fd, const std::uint8_t* data, std::size_t count) {
             return false;
         data += done;
         count -= static_cast<std::size_t>(done);
+    }
+    return true;
+}
+
+bool writeAllAt(int fd, const std::vector<std::uint8_t>& bytes, std::uint64_t offset) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t written = ::pwrite(fd, bytes.data() + done, bytes.size() - done,
+                                   static_cast<off_t>(offset + done));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        done += static_cast<std::size_t>(written);
     }
     return true;
 }
@@ -64,6 +101,35 @@ std::vector<std::uint8_t> chunkOffsetPayload(const std::vector<std::uint8_t>& or
     return payload;
 }
 
+void copyExtendedAttributes(int from, int to) {
+    ssize_t length = ::flistxattr(from, nullptr, 0);
+    if (length <= 0)
+        return;
+    std::vector<char> names(static_cast<std::size_t>(length));
+    length = ::flistxattr(from, names.data(), names.size());
+    std::vector<char> value;
+    for (ssize_t at = 0; at < length; at += static_cast<ssize_t>(std::strlen(&names[at])) + 1) {
+        ssize_t size = ::fgetxattr(from, &names[at], nullptr, 0);
+        if (size < 0)
+            continue;
+        value.resize(static_cast<std::size_t>(size));
+        size = ::fgetxattr(from, &names[at], value.data(), value.size());
+        if (size >= 0)
+            ::fsetxattr(to, &names[at], value.data(), static_cast<std::size_t>(size), 0);
+    }
+}
+
+// The copy takes the old file's owner, group and extended attributes (ACLs among them) as far as
+// this process may set them: the owner needs privileges, the group alone often works, security
+// labels may be refused. Answers whether owner and group were kept.
+bool keepOwnership(int from, int to, const struct stat& original) {
+    bool kept = ::fchown(to, original.st_uid, original.st_gid) == 0;
+    if (!kept && original.st_uid == ::geteuid())
+        kept = ::fchown(to, static_cast<uid_t>(-1), original.st_gid) == 0;
+    copyExtendedAttributes(from, to);
+    return kept;
+}
+
 void fsyncFolder(const std::filesystem::path& folder) {
     int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
@@ -76,9 +142,18 @@ void fsyncFolder(const std::filesystem::path& folder) {
 
 std::optional<MovieWritePlan> MovieWritePlan::make(const MovieFile& file, Atom movie) {
     MovieWritePlan plan;
-    if (plan.planInPlace(file, movie.bytes()))
+    std::vector<std::uint8_t> bytes = movie.bytes();
+    if (plan.planFlip(file, bytes))
         return plan;
     const TopLevelAtom& old = file.movieAtomPlace();
+    // An atom no larger than the old one keeps its place, padded, so that no offset moves.
+    if (fitsWithPadding(bytes.size(), old.size)) {
+        if (bytes.size() < old.size)
+            appendFreeHeader(bytes, old.size - bytes.size());
+        bytes.resize(static_cast<std::size_t>(old.size));
+        plan.planRewrite(file, std::move(bytes));
+        return plan;
+    }
     if (!widenChunkOffsets(movie, old))
         return std::nullopt;
     auto delta = static_cast<std::int64_t>(movie.size()) - static_cast<std::int64_t>(old.size);
@@ -90,52 +165,69 @@ std::optional<MovieWritePlan> MovieWritePlan::make(const MovieFile& file, Atom m
     return plan;
 }
 
-bool MovieWritePlan::planInPlace(const MovieFile& file, const std::vector<std::uint8_t>& bytes) {
-    const TopLevelAtom& old = file.movieAtomPlace();
+// The first stretch of free atoms that holds the new atom, exactly or with room for a free atom
+// behind it, and that no chunk offset points into.
+bool MovieWritePlan::planFlip(const MovieFile& file, const std::vector<std::uint8_t>& bytes) {
     const std::vector<TopLevelAtom>& atoms = file.topLevelAtoms();
-    std::uint64_t end = old.offset + old.size;
-    std::uint64_t roomEnd = end;
-    for (std::size_t i = file.movieAtomIndex() + 1; i < atoms.size() && isPadding(atoms[i].type);
-         ++i)
-        roomEnd = atoms[i].offset + atoms[i].size;
-
-    // Padding that a chunk offset points into is not padding we may write over.
     std::vector<std::uint64_t> offsets;
-    for (const Atom* table : MovieFile::chunkOffsetTables(file.movieAtom())) {
-        MovieFile::readChunkOffsets(*table, offsets);
+    std::vector<std::uint64_t> table;
+    for (const Atom* chunks : MovieFile::chunkOffsetTables(file.movieAtom())) {
+        MovieFile::readChunkOffsets(*chunks, table);
+        offsets.insert(offsets.end(), table.begin(), table.end());
+    }
+    for (std::size_t first = 0; first < atoms.size(); ++first) {
+        if (!isPadding(atoms[first].type))
+            continue;
+        std::size_t last = first;
+        while (last + 1 < atoms.size() && isPadding(atoms[last + 1].type))
+            ++last;
+        std::uint64_t start = atoms[first].offset;
+        std::uint64_t size = atoms[last].offset + atoms[last].size - start;
+        first = last;
+        if (!fitsWithPadding(bytes.size(), size))
+            continue;
         if (std::any_of(offsets.begin(), offsets.end(),
-                        [&](std::uint64_t o) { return o >= end && o < roomEnd; }))
-            roomEnd = end;
-    }
-
-    std::uint64_t room = roomEnd - old.offset;
-    if (bytes.size() > room)
-        return false;
-    std::uint64_t rest = room - bytes.size();
-    if (rest != 0 && rest < 8)
-        return false;
-    overwrite = true;
-    overwriteOffset = old.offset;
-    overwriteBytes = bytes;
-    if (rest == 0)
-        return true;
-    if (rest <= largestCompactOffset) {
-        BigEndian::append32(overwriteBytes, static_cast<std::uint32_t>(rest));
-        BigEndian::append32(overwriteBytes, makeFourCC("free"));
+                        [&](std::uint64_t o) { return o >= start && o < start + size; }))
+            continue;
+        planFlipInto(file.movieAtomPlace(), start, size, bytes);
         return true;
     }
-    if (rest < 16) {
-        overwrite = false;
-        return false;
-    }
-    BigEndian::append32(overwriteBytes, 1);
-    BigEndian::append32(overwriteBytes, makeFourCC("free"));
-    BigEndian::append64(overwriteBytes, rest);
-    return true;
+    return false;
 }
 
+// Each write leaves a file that readers take for the old movie or the new one: one free atom over
+// the whole room; inside it the new atom's body (and a free atom for the rest of the room); the
+// new atom's header, still typed free; its type 'moov' (the first movie atom in a file is the one
+// read); the old atom's type 'free'.
+void MovieWritePlan::planFlipInto(const TopLevelAtom& old, std::uint64_t room,
+                                  std::uint64_t roomSize, const std::vector<std::uint8_t>& bytes) {
+    std::vector<std::uint8_t> whole;
+    appendFreeHeader(whole, roomSize);
+    writes.push_back({room, whole});
+    Write body{room + 8, {bytes.begin() + 8, bytes.end()}};
+    if (roomSize > bytes.size())
+        appendFreeHeader(body.bytes, roomSize - bytes.size());
+    writes.push_back(std::move(body));
+    std::vector<std::uint8_t> header(bytes.begin(), bytes.begin() + 4);
+    BigEndian::append32(header, freeType);
+    if (header != whole)
+        writes.push_back({room, std::move(header)});
+    writes.push_back({room + 4, typeBytes(makeFourCC("moov"))});
+    writes.push_back({old.offset + 4, typeBytes(freeType)});
+}
+
+// The copy ends with free space for a movie atom a little larger than this one, so that the next
+// save can write in place. At the end it moves no chunk; behind the zeros some files end with, a
+// reader would not find it.
 void MovieWritePlan::planRewrite(const MovieFile& file, std::vector<std::uint8_t> movieBytes) {
     const std::vector<TopLevelAtom>& atoms = file.topLevelAtoms();
+    std::vector<std::uint8_t> room;
+    std::uint64_t roomSize = movieBytes.size() + roomToGrow;
+    if (roomSize <= largestCompactOffset && atoms.back().type != 0) {
+        room.resize(static_cast<std::size_t>(roomSize));
+        BigEndian::write32(room.data(), static_cast<std::uint32_t>(roomSize));
+        BigEndian::write32(room.data() + 4, freeType);
+    }
     for (std::size_t i = 0; i < atoms.size(); ++i) {
         if (i == file.movieAtomIndex()) {
             parts.push_back({0, movieBytes.size(), std::move(movieBytes)});
@@ -148,6 +240,8 @@ void MovieWritePlan::planRewrite(const MovieFile& file, std::vector<std::uint8_t
         }
         parts.push_back({atoms[i].offset, atoms[i].size, {}});
     }
+    if (!room.empty())
+        parts.push_back({0, room.size(), std::move(room)});
 }
 
 // Movie fragments, their indexes and sample auxiliary data carry file offsets of their own that
@@ -213,14 +307,16 @@ bool MovieWritePlan::fixChunkOffsets(Atom& movie, const TopLevelAtom& old, std::
 bool MovieWritePlan::applyInMemory(const ByteSource& source,
                                    std::vector<std::uint8_t>& result) const {
     result.clear();
-    if (overwrite) {
-        if (overwriteOffset + overwriteBytes.size() > source.size())
-            return false;
+    if (inPlace()) {
         result.resize(static_cast<std::size_t>(source.size()));
         if (!source.read(0, result.size(), result.data()))
             return false;
-        std::copy(overwriteBytes.begin(), overwriteBytes.end(),
-                  result.begin() + static_cast<std::ptrdiff_t>(overwriteOffset));
+        for (const Write& write : writes) {
+            if (write.offset + write.bytes.size() > result.size())
+                return false;
+            std::copy(write.bytes.begin(), write.bytes.end(),
+                      result.begin() + static_cast<std::ptrdiff_t>(write.offset));
+        }
         return true;
     }
     for (const Piece& piece : parts) {
@@ -240,26 +336,18 @@ bool MovieWritePlan::applyInMemory(const ByteSource& source,
 bool MovieWritePlan::applyToFile(const ByteSource& source, const std::string& path) const {
     if (source.descriptor() < 0 || !pathHoldsSource(source, path))
         return false;
-    return overwrite ? overwriteFile(source, path) : rewriteFile(source, path);
+    return inPlace() ? flipInFile(source, path) : rewriteFile(source, path);
 }
 
-bool MovieWritePlan::overwriteFile(const ByteSource& source, const std::string& path) const {
+bool MovieWritePlan::flipInFile(const ByteSource& source, const std::string& path) const {
     int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat now {};
-    bool ok = fstat(fd, &now) == 0 && sameContents(source, now) &&
-              overwriteOffset + overwriteBytes.size() <= source.size();
-    std::size_t done = 0;
-    while (ok && done < overwriteBytes.size()) {
-        ssize_t written = ::pwrite(fd, overwriteBytes.data() + done, overwriteBytes.size() - done,
-                                   static_cast<off_t>(overwriteOffset + done));
-        if (written < 0 && errno == EINTR)
-            continue;
-        ok = written > 0;
-        done += ok ? static_cast<std::size_t>(written) : 0;
-    }
-    ok = ok && ::fsync(fd) == 0;
+    bool ok = fstat(fd, &now) == 0 && sameContents(source, now);
+    for (auto write = writes.begin(); ok && write != writes.end(); ++write)
+        ok = write->offset + write->bytes.size() <= source.size() &&
+             writeAllAt(fd, write->bytes, write->offset) && ::fsync(fd) == 0;
     return ::close(fd) == 0 && ok;
 }
 
@@ -271,9 +359,13 @@ bool MovieWritePlan::rewriteFile(const ByteSource& source, const std::string& pa
     if (out < 0)
         return false;
     struct stat original {};
-    bool ok = ::stat(path.c_str(), &original) == 0 &&
-              ::fchmod(out, original.st_mode & 07777) == 0 && writePieces(source, out) &&
-              ::fsync(out) == 0;
+    bool ok = ::stat(path.c_str(), &original) == 0;
+    if (ok && !keepOwnership(source.descriptor(), out, original)) {
+        g_autofree gchar* name = g_filename_display_name(path.c_str());
+        g_debug("%s has a new owner after saving its annotations", name);
+    }
+    ok = ok && ::fchmod(out, original.st_mode & 07777) == 0 && writePieces(source, out) &&
+         ::fsync(out) == 0;
     ok = ::close(out) == 0 && ok;
     ok = ok && pathHoldsSource(source, path) && ::rename(temporary.c_str(), path.c_str()) == 0;
     if (!ok) {

@@ -1,6 +1,7 @@
 #include "platform/movie/QTMovie.h"
 
 #include "platform/MainThread.h"
+#include "platform/Paths.h"
 #include "platform/movie/ByteSource.h"
 #include "platform/movie/FrameGrabber.h"
 #include "platform/movie/MoviePipeline.h"
@@ -9,11 +10,14 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <gst/base/gsttypefindhelper.h>
 #include <string_view>
 
 namespace {
 
 constexpr std::size_t sniffLength = 1024;
+// Enough of the head for GStreamer's type finders, MPEG streams included.
+constexpr std::size_t mediaSniffLength = 64 * 1024;
 
 bool startsWith(std::string_view data, std::string_view prefix) {
     return data.substr(0, prefix.size()) == prefix;
@@ -36,6 +40,31 @@ bool looksLikeStillImage(const ByteSource& source) {
     return data.find("<svg") != std::string_view::npos;
 }
 
+bool isMediaType(std::string_view type) {
+    for (std::string_view kind : {"video/", "audio/", "application/ogg", "application/x-id3",
+                                  "application/x-apetag", "application/mxf"}) {
+        if (startsWith(type, kind))
+            return true;
+    }
+    return false;
+}
+
+// Sound or video in a container GStreamer recognises, by its first bytes.
+bool looksLikeMedia(const ByteSource& source) {
+    std::vector<std::uint8_t> head(
+        static_cast<std::size_t>(std::min<std::uint64_t>(source.size(), mediaSniffLength)));
+    if (head.empty() || !source.read(0, head.size(), head.data()) ||
+        !MoviePipeline::initializeGStreamer())
+        return false;
+    GstCaps* caps = gst_type_find_helper_for_data(nullptr, head.data(), head.size(), nullptr);
+    if (!caps)
+        return false;
+    bool media = !gst_caps_is_empty(caps) &&
+                 isMediaType(gst_structure_get_name(gst_caps_get_structure(caps, 0)));
+    gst_caps_unref(caps);
+    return media;
+}
+
 void explain(std::string* error, const char* why) {
     if (error)
         *error = why;
@@ -52,7 +81,8 @@ QTMovie::~QTMovie() {
 
 bool QTMovie::canInitWithFile(const std::string& file) {
     auto source = ByteSource::openFile(file);
-    return source && (MovieFile::looksLikeMovie(*source) || looksLikeStillImage(*source));
+    return source && (MovieFile::looksLikeMovie(*source) || looksLikeStillImage(*source) ||
+                      looksLikeMedia(*source));
 }
 
 bool QTMovie::initWithFile(const std::string& file, std::string* error) {
@@ -60,16 +90,23 @@ bool QTMovie::initWithFile(const std::string& file, std::string* error) {
     std::string absolute = std::filesystem::absolute(file, ignored).string();
     auto source = ByteSource::openFile(absolute);
     if (!source) {
-        explain(error, "The file cannot be read.");
+        explain(error, "the file cannot be read");
+        return false;
+    }
+    if (source->size() == 0) {
+        explain(error, "the file is empty");
         return false;
     }
     bool opened = false;
-    if (MovieFile::looksLikeMovie(*source))
-        opened = openStructure(absolute, error);
-    else if (looksLikeStillImage(*source))
+    if (MovieFile::looksLikeMovie(*source)) {
+        // A movie our reader refuses (compressed headers, junk at the end) may still play.
+        opened = openStructure(absolute, error) ||
+                 (MovieFile::holdsMovieAtom(*source) && openStream(*source, error));
+    } else if (looksLikeStillImage(*source)) {
         opened = openStill(absolute, error);
-    else
-        explain(error, "The file is not a movie.");
+    } else {
+        opened = openStream(*source, error);
+    }
     if (opened)
         path = absolute;
     return opened;
@@ -78,7 +115,7 @@ bool QTMovie::initWithFile(const std::string& file, std::string* error) {
 bool QTMovie::openStructure(const std::string& file, std::string* error) {
     annotations = MovieAnnotations::open(file);
     if (!annotations) {
-        explain(error, "The movie is incomplete or damaged.");
+        explain(error, "the movie is incomplete or damaged");
         return false;
     }
     const MovieFile& movie = annotations->file();
@@ -93,15 +130,26 @@ bool QTMovie::openStructure(const std::string& file, std::string* error) {
 bool QTMovie::openStill(const std::string& file, std::string* error) {
     still = FrameGrabber::frameAt(file, 0);
     if (!still) {
-        explain(error, "The picture cannot be decoded.");
+        explain(error, "the picture cannot be decoded");
         return false;
     }
     natural = {static_cast<double>(still->width()), static_cast<double>(still->height())};
     return true;
 }
 
+// Length and size come from the pipeline once it has prerolled.
+bool QTMovie::openStream(const ByteSource& source, std::string* error) {
+    if (!looksLikeMedia(source)) {
+        explain(error, "it is neither a movie nor a sound file");
+        return false;
+    }
+    streamed = true;
+    durationKnown = false;
+    return true;
+}
+
 std::string QTMovie::displayName() const {
-    return std::filesystem::path(path).filename().string();
+    return Paths::displayName(std::filesystem::path(path).filename().string());
 }
 
 QTTime QTMovie::duration() const {
@@ -116,6 +164,11 @@ std::int64_t QTMovie::durationNs() const {
     return QTTimeToNanoseconds(duration());
 }
 
+// The latest position there is: the end, or for a stream of unknown length, no limit.
+std::int64_t QTMovie::latestNs() const {
+    return durationKnown ? durationNs() : INT64_MAX;
+}
+
 std::int64_t QTMovie::positionNs() const {
     if (atEnd)
         return durationNs();
@@ -124,7 +177,7 @@ std::int64_t QTMovie::positionNs() const {
         if (auto reported = pipeline->position())
             now = *reported;
     }
-    return std::clamp<std::int64_t>(now, 0, durationNs());
+    return std::clamp<std::int64_t>(now, 0, latestNs());
 }
 
 QTTime QTMovie::currentTime() const {
@@ -136,7 +189,7 @@ QTTime QTMovie::currentTime() const {
 void QTMovie::setCurrentTime(QTTime time) {
     if (time.timeScale <= 0)
         return;
-    std::int64_t target = std::clamp<std::int64_t>(QTTimeToNanoseconds(time), 0, durationNs());
+    std::int64_t target = std::clamp<std::int64_t>(QTTimeToNanoseconds(time), 0, latestNs());
     atEnd = target > 0 && target == durationNs();
     restingNs = target;
     if (pipeline)
@@ -227,8 +280,14 @@ void QTMovie::ensurePipeline() {
         return;
     MoviePipeline::Events events;
     events.ended = [this] { reachedEnd(); };
-    events.failed = [this] { failed(); };
-    events.frame = [this] { frameChanged.emit(); };
+    events.failed = [this](const std::string& reason) { failed(reason); };
+    events.ready = [this] { streamReady(); };
+    events.frame = [this] {
+        auto frame = pipeline->currentFrame();
+        if (streamed && natural.width == 0 && frame)
+            natural = {static_cast<double>(frame->width()), static_cast<double>(frame->height())};
+        frameChanged.emit();
+    };
     events.sectionEnded = [this] { sectionEnded(); };
     pipeline = std::make_unique<MoviePipeline>(path, restingNs, std::move(events));
     broken = !pipeline->isValid();
@@ -263,9 +322,26 @@ void QTMovie::reachedEnd() {
         NotificationCenter::defaultCenter().postNotification(QTMovieDidEndNotification, this);
 }
 
-void QTMovie::failed() {
+// What the pipeline found: a stream's length, whether there are pictures, a cover.
+void QTMovie::streamReady() {
+    failure.clear();
+    soundOnly = !pipeline->hasVideo();
+    cover = soundOnly ? pipeline->coverArt() : std::vector<std::uint8_t>();
+    if (auto length = pipeline->duration(); streamed && length) {
+        durationValue = QTTimeFromNanoseconds(*length, scale).timeValue;
+        durationKnown = true;
+    }
+    statusChanged.emit();
+}
+
+// The user sees the reason in the movie view; the log keeps it too.
+void QTMovie::failed(const std::string& reason) {
     broken = true;
-    if (playRate == 0)
+    failure = reason;
+    g_message("%s cannot be played: %s", displayName().c_str(), reason.c_str());
+    std::weak_ptr<bool> stillHere = alive;
+    statusChanged.emit();
+    if (!stillHere.lock() || playRate == 0)
         return;
     restingNs = positionNs();
     playRate = 0;

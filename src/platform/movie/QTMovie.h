@@ -11,6 +11,7 @@
 #include <sigc++/sigc++.h>
 #include <string>
 #include <utility>
+#include <vector>
 
 // Posted by a movie that played to its end (not when it loops, nor when it runs backwards into
 // its start, which stops it).
@@ -24,6 +25,7 @@ inline constexpr const char* QTMovieRateDidChangeNotificationParameter =
 inline constexpr const char* QTMovieSectionDidLoopNotification =
     "QTMovieSectionDidLoopNotification";
 
+class ByteSource;
 class MoviePipeline;
 
 struct QTMovieSize {
@@ -31,11 +33,13 @@ struct QTMovieSize {
     double height = 0;
 };
 
-// A movie opened from a file: a QuickTime or ISO-BMFF movie (.mov, .mp4, .m4v), or a still
-// picture shown as a one-frame movie. Opening reads only the file's structure; the GStreamer
-// pipeline is built when the movie is first shown or played. Notifications go to the default
-// NotificationCenter with the movie as their object. Playback is main-thread work; a movie opened
-// only for its annotations or name may live on any one thread.
+// A movie opened from a file: a QuickTime or ISO-BMFF movie (.mov, .mp4, .m4v) our atom reader
+// understands, a still picture shown as a one-frame movie, or any other file GStreamer recognises
+// as sound or video (WebM, MKV, AVI, MPEG, MP3, Ogg, FLAC, WAV ...), whose length and kind are
+// known once its pipeline has prerolled. Opening reads only the file's first bytes or structure;
+// the GStreamer pipeline is built when the movie is first shown or played. Notifications go to the
+// default NotificationCenter with the movie as their object. Playback is main-thread work; a movie
+// opened only for its annotations or name may live on any one thread.
 class QTMovie {
 public:
     static constexpr std::int32_t defaultTimeScale = 600;
@@ -78,7 +82,7 @@ public:
 
     // The full path of the movie's file (empty for a movie not opened from a file).
     const std::string& fileName() const { return path; }
-    // The file's name, extension included.
+    // The file's name, extension included, as the user reads it (UTF-8).
     std::string displayName() const;
     QTMovieSize naturalSize() const { return natural; }
     bool isStillImage() const { return still != nullptr; }
@@ -88,7 +92,17 @@ public:
     // The picture shown last, if the movie has been shown or played.
     std::shared_ptr<MovieImage> currentFrameImage() const;
 
-    // The movie's user-data list; null when the movie has none (a still image).
+    // Sound without pictures, as its pipeline found it.
+    bool isSoundOnly() const { return soundOnly; }
+    // The encoded picture (JPEG, PNG) a sound file carries as its cover, or nothing.
+    const std::vector<std::uint8_t>& coverArt() const { return cover; }
+    // Why GStreamer could not play the file; empty while nothing went wrong.
+    const std::string& failureReason() const { return failure; }
+    // The pipeline prerolled (length, kind and cover are known) or failed (main thread).
+    sigc::signal<void()>& signalStatusChanged() { return statusChanged; }
+
+    // The movie's user-data list; null when the movie has none (a still image, a file our atom
+    // reader does not understand).
     MovieAnnotations* userData() { return annotations.get(); }
     // Writes changed annotations into the movie's file.
     bool updateMovieFile();
@@ -128,11 +142,14 @@ public:
 private:
     bool openStructure(const std::string& file, std::string* error);
     bool openStill(const std::string& file, std::string* error);
+    bool openStream(const ByteSource& source, std::string* error);
+    void streamReady();
+    std::int64_t latestNs() const;
     void ensurePipeline();
     std::int64_t durationNs() const;
     std::int64_t positionNs() const;
     void reachedEnd();
-    void failed();
+    void failed(const std::string& reason);
     void changeRate(float rate);
     void postRateChange(float rate);
     void sectionEnded();
@@ -144,6 +161,11 @@ private:
     std::shared_ptr<MovieImage> poster;
     std::int32_t scale = defaultTimeScale;
     std::int64_t durationValue = 0;
+    bool durationKnown = true;
+    bool streamed = false;
+    bool soundOnly = false;
+    std::vector<std::uint8_t> cover;
+    std::string failure;
     std::int64_t posterValue = 0;
     QTMovieSize natural;
 
@@ -164,5 +186,6 @@ private:
     std::unique_ptr<MovieController> controller;
     std::unique_ptr<MoviePipeline> pipeline;
     sigc::signal<void()> frameChanged;
+    sigc::signal<void()> statusChanged;
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 };

@@ -1,13 +1,20 @@
 #include "platform/movie/QTMovieView.h"
 
+#include "platform/ui/AccessibleName.h"
+
 #include <gdkmm/display.h>
+#include <gdkmm/texture.h>
+#include <giomm/file.h>
+#include <giomm/themedicon.h>
 #include <gtk/gtk.h>
 #include <gtkmm/cssprovider.h>
+#include <gtkmm/icontheme.h>
 #include <gtkmm/stylecontext.h>
 
 namespace {
 
 constexpr double nanosecondsPerSecond = 1e9;
+constexpr int soundIconSize = 128;
 
 void installStyle() {
     static bool installed = false;
@@ -16,14 +23,10 @@ void installStyle() {
         return;
     installed = true;
     auto provider = Gtk::CssProvider::create();
-    provider->load_from_data(".fretlark-movie-video { background-color: black; }");
+    provider->load_from_data(".fretlark-movie-video { background-color: black; }"
+                             ".fretlark-movie-message { color: white; }");
     Gtk::StyleContext::add_provider_for_display(display, provider,
                                                 GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-}
-
-void nameForAccessibility(Gtk::Widget& widget, const char* name) {
-    gtk_accessible_update_property(GTK_ACCESSIBLE(widget.gobj()), GTK_ACCESSIBLE_PROPERTY_LABEL,
-                                   name, -1);
 }
 
 void releaseImage(gpointer image) {
@@ -57,32 +60,43 @@ void QTMovieView::build() {
     video.set_hexpand(true);
     video.set_vexpand(true);
     video.add_css_class("fretlark-movie-video");
-    nameForAccessibility(video, "Movie");
+    AccessibleName::set(video, "Movie");
+    message.add_css_class("fretlark-movie-message");
+    message.set_wrap(true);
+    message.set_justify(Gtk::Justification::CENTER);
+    message.set_margin(24);
+    message.set_visible(false);
+    area.set_child(video);
+    area.add_overlay(message);
+    area.set_hexpand(true);
+    area.set_vexpand(true);
 
     scrubber.set_hexpand(true);
     scrubber.set_draw_value(false);
     scrubber.set_range(0, 1);
     scrubber.set_sensitive(false);
     scrubber.signal_change_value().connect(sigc::mem_fun(*this, &QTMovieView::scrubbed), false);
-    nameForAccessibility(scrubber, "Position");
+    AccessibleName::set(scrubber, "Position");
 
     volume.set_value(1.0);
     volume.set_sensitive(false);
     volume.signal_value_changed().connect(sigc::mem_fun(*this, &QTMovieView::volumeChanged));
-    nameForAccessibility(volume, "Volume");
+    AccessibleName::nameFocusedPart(volume, "Volume");
 
     bar.add_css_class("fretlark-movie-controller");
     scrubberOverlay.set_child(scrubber);
     scrubberOverlay.set_hexpand(true);
     bar.append(scrubberOverlay);
     bar.append(volume);
-    append(video);
+    append(area);
     append(bar);
 }
 
 void QTMovieView::setMovie(std::unique_ptr<QTMovie> movie) {
     frameConnection.disconnect();
+    statusConnection.disconnect();
     idleConnection.disconnect();
+    message.set_visible(false);
     if (shown)
         shown->setVisible(false);
     shown = std::move(movie);
@@ -95,6 +109,8 @@ void QTMovieView::setMovie(std::unique_ptr<QTMovie> movie) {
     volume.set_value(shown->volume());
     frameConnection =
         shown->signalFrameChanged().connect(sigc::mem_fun(*this, &QTMovieView::showFrame));
+    statusConnection =
+        shown->signalStatusChanged().connect(sigc::mem_fun(*this, &QTMovieView::showStatus));
     idleConnection = shown->quickTimeMovieController()->signalIdle().connect(
         sigc::mem_fun(*this, &QTMovieView::followMovie));
     shown->setVisible(true);
@@ -107,6 +123,7 @@ void QTMovieView::showFrame() {
     std::shared_ptr<MovieImage> image = shown ? shown->currentFrameImage() : nullptr;
     if (!image)
         return;
+    message.set_visible(false);
     GBytes* bytes = g_bytes_new_with_free_func(image->pixels(), image->byteCount(), releaseImage,
                                                new std::shared_ptr<MovieImage>(image));
     GdkTexture* texture =
@@ -114,6 +131,51 @@ void QTMovieView::showFrame() {
                                static_cast<gsize>(image->stride()));
     g_bytes_unref(bytes);
     video.set_paintable(Glib::wrap(texture));
+}
+
+void QTMovieView::showStatus() {
+    if (!shown->failureReason().empty()) {
+        showUnplayable(shown->failureReason());
+        return;
+    }
+    message.set_visible(false);
+    scrubber.set_range(0, std::max(secondsOf(shown->duration()), 0.001));
+    if (shown->isSoundOnly())
+        showSoundPicture();
+}
+
+// The cover the sound carries, else the icon of the file's type.
+void QTMovieView::showSoundPicture() {
+    const std::vector<std::uint8_t>& cover = shown->coverArt();
+    if (!cover.empty()) {
+        try {
+            video.set_paintable(
+                Gdk::Texture::create_from_bytes(Glib::Bytes::create(cover.data(), cover.size())));
+            return;
+        } catch (const Glib::Error& error) {
+            g_debug("the cover of %s cannot be decoded: %s", shown->displayName().c_str(),
+                    error.what());
+        }
+    }
+    auto theme = Gtk::IconTheme::get_for_display(get_display());
+    Glib::RefPtr<Gio::Icon> icon;
+    try {
+        icon =
+            Gio::File::create_for_path(shown->fileName())->query_info("standard::icon")->get_icon();
+    } catch (const Glib::Error&) {
+        icon = Gio::ThemedIcon::create("audio-x-generic");
+    }
+    video.set_paintable(theme->lookup_icon(icon, soundIconSize, 1));
+}
+
+void QTMovieView::showUnplayable(const std::string& reason) {
+    video.set_paintable({});
+    message.set_text("This file cannot be played: " + reason);
+    message.set_visible(true);
+}
+
+std::string QTMovieView::unplayableMessage() const {
+    return message.get_visible() ? std::string(message.get_text()) : std::string();
 }
 
 void QTMovieView::followMovie() {

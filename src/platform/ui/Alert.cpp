@@ -1,5 +1,7 @@
 #include "platform/ui/Alert.h"
 
+#include "platform/ui/AccessibleName.h"
+
 #include <glibmm/main.h>
 #include <gtkmm/application.h>
 #include <gtkmm/checkbutton.h>
@@ -85,7 +87,7 @@ void Alert::present(Gtk::Window* parent, const AlertRequest& request, bool modal
     if (buttons.empty())
         buttons.push_back("OK");
     for (std::size_t i = 0; i < buttons.size(); ++i)
-        open->dialog->add_button(buttons[i], static_cast<int>(i));
+        AccessibleName::nameByOwnLabel(*open->dialog->add_button(buttons[i], static_cast<int>(i)));
     open->dialog->set_default_response(0);
     if (!request.checkboxLabel.empty()) {
         open->checkbox = std::make_unique<Gtk::CheckButton>(request.checkboxLabel);

@@ -1,14 +1,9 @@
 #include "platform/ui/BrowserCell.h"
 
-#include <glib.h>
+#include "platform/Paths.h"
 
 Glib::ustring BrowserCell::displayName(const std::string& name) {
-    if (g_utf8_validate(name.c_str(), static_cast<gssize>(name.size()), nullptr))
-        return name;
-    gchar* shown = g_filename_display_name(name.c_str());
-    Glib::ustring result(shown);
-    g_free(shown);
-    return result;
+    return Paths::displayName(name);
 }
 
 BrowserCell::Size BrowserCell::cellSizeForBounds(const Gdk::Rectangle& bounds) const {

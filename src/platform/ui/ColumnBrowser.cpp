@@ -1,5 +1,6 @@
 #include "platform/ui/ColumnBrowser.h"
 
+#include "platform/ui/AccessibleName.h"
 #include "platform/ui/BrowserRow.h"
 
 #include <algorithm>
@@ -53,6 +54,17 @@ void ColumnBrowser::build() {
     scroller->get_hadjustment()->signal_changed().connect(
         sigc::mem_fun(*this, &ColumnBrowser::onViewportChanged));
     append(*scroller);
+    // Checked once the start-up that showed the browser has returned: a caller that loads or
+    // sets a path meanwhile is not listed twice.
+    signal_map().connect([this] {
+        Glib::signal_idle().connect_once(
+            sigc::mem_fun(*this, &ColumnBrowser::loadColumnZeroIfNeverLoaded));
+    });
+}
+
+void ColumnBrowser::loadColumnZeroIfNeverLoaded() {
+    if (columns.empty() && browserDelegate)
+        loadColumnZero();
 }
 
 void ColumnBrowser::setMaxVisibleColumns(int count) {
@@ -111,6 +123,7 @@ ColumnBrowser::Column& ColumnBrowser::addColumn() {
     column->title->set_hexpand(true);
     column->title->set_margin(3);
     column->title->add_css_class("heading");
+    AccessibleName::silenceWhileEmpty(*column->title);
     header->append(*column->title);
     header->append(*Gtk::make_managed<Gtk::Separator>(Gtk::Orientation::HORIZONTAL));
 

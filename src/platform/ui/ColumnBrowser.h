@@ -17,7 +17,8 @@
 #include <vector>
 
 // A column browser: lists side by side in a horizontal scroller, each showing the rows of the
-// item selected in the column to its left. The delegate answers each column's number of rows
+// item selected in the column to its left. Once shown it lists column 0 by itself if nobody has
+// loaded it yet. The delegate answers each column's number of rows
 // once per load and fills each row's cell once, when the row is first needed; the browser keeps
 // the cells until the column loads again. Clicks run the action (every click on a row) and the
 // double action (a double click or Return).
@@ -98,6 +99,7 @@ private:
     };
 
     void build();
+    void loadColumnZeroIfNeverLoaded();
     Column& addColumn();
     void loadColumn(int column);
     void removeColumnsAfter(int column);

@@ -1,5 +1,6 @@
 #include "platform/ui/TableView.h"
 
+#include "platform/ui/AccessibleName.h"
 #include "platform/ui/TableViewCell.h"
 
 #include <algorithm>
@@ -31,6 +32,8 @@ void TableView::build() {
     selection->set_model(rows);
     selection->signal_selection_changed().connect([this](guint, guint) { onSelectionChanged(); });
     set_model(selection);
+    // An untitled column's header is an empty label.
+    AccessibleName::silenceEmptyLabelsWithin(*this);
     signal_activate().connect([this](guint) {
         if (doubleAction)
             doubleAction(this);
@@ -90,6 +93,7 @@ Gtk::Widget* TableView::makeCell(Gtk::ColumnViewColumn* column) {
     auto* label = Gtk::make_managed<Gtk::Label>();
     label->set_xalign(0.0f);
     label->set_ellipsize(Pango::EllipsizeMode::END);
+    AccessibleName::silenceWhileEmpty(*label);
     return label;
 }
 

@@ -128,6 +128,8 @@ TEST_F(StorePurchaseTest, ANewcomerSignsInBuysALessonAndPlaysIt) {
     click(window, browserFirstColumnRow);
     click(window, browserSecondColumnRow);
     click(window, browserThirdColumnRow);
+    // The folder lists its lessons and shows the first one's poster before the double click.
+    std::this_thread::sleep_for(3s);
     click(window, firstFileRow, 2);
     EXPECT_FALSE(program.waitForWindow("Download Store \\(Slap Basics\\)", 30s).empty());
     program.signal(SIGTERM);

@@ -86,24 +86,6 @@ TEST(MovieWritePlanTest, RewritesAMovieAtomThatDoesNotFitAndMovesOnlyTheOffsetsB
     }
 }
 
-TEST(MovieWritePlanTest, WritesInPlaceIntoFollowingFreeSpaceOrOverAShrunkAtom) {
-    std::vector<std::uint8_t> padded = seed("free-after-movie.mov");
-    auto written = withArtist(padded, "Fits");
-    EXPECT_TRUE(writtenInPlace(written, "Fits"));
-    ASSERT_TRUE(written);
-    EXPECT_EQ(written->bytes.size(), padded.size());
-    // Shrinking leaves a free atom in the gap.
-    EXPECT_TRUE(writtenInPlace(withArtist(written->bytes, "Fit"), "Fit"));
-    // More than the room there: the file is written anew.
-    EXPECT_FALSE(writtenInPlace(withArtist(padded, std::string(60, 'x')), std::string(60, 'x')));
-
-    // Behind the data the same rule holds.
-    std::vector<std::uint8_t> last = seed("wide-sizes-last.mov");
-    Atom(makeFourCC("free"), std::vector<std::uint8_t>(56, 0)).appendTo(last);
-    EXPECT_TRUE(writtenInPlace(withArtist(last, "Fits"), "Fits"));
-    EXPECT_FALSE(writtenInPlace(withArtist(last, std::string(80, 'y')), std::string(80, 'y')));
-}
-
 TEST(MovieWritePlanTest, RefusesMoviesWhoseOtherOffsetsWouldMove) {
     EXPECT_FALSE(withArtist(seed("fragment.mp4"), "Moves the fragments"));
     std::vector<std::uint8_t> auxiliary = seed("table-slack.mov");

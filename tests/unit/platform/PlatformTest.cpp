@@ -9,6 +9,8 @@
 
 #include <filesystem>
 #include <glib.h>
+#include <gst/gst.h>
+#include <map>
 #include <numeric>
 #include <sstream>
 #include <thread>
@@ -125,6 +127,24 @@ TEST_F(PathsTest, VersionQueriesAnswerThisMachineOrTheOverride) {
     for (const auto& c : cases) {
         setenv("FRETLARK_SYSTEM_VERSION", c.text, 1);
         EXPECT_EQ(VersionQuery::gestalt("sysv"), c.answer) << c.text;
+    }
+    // With every H.264 (or AAC) decoder ranked out of use the movie framework counts as too old.
+    for (const char* format : {"video/x-h264", "audio/mpeg, mpegversion=(int)4"}) {
+        GList* all = gst_element_factory_list_get_elements(GST_ELEMENT_FACTORY_TYPE_DECODER,
+                                                           GST_RANK_MARGINAL);
+        g_autoptr(GstCaps) caps = gst_caps_from_string(format);
+        GList* fitting = gst_element_factory_list_filter(all, caps, GST_PAD_SINK, FALSE);
+        std::map<GstPluginFeature*, guint> ranks;
+        for (GList* item = fitting; item; item = item->next) {
+            auto* feature = GST_PLUGIN_FEATURE(item->data);
+            ranks[feature] = gst_plugin_feature_get_rank(feature);
+            gst_plugin_feature_set_rank(feature, GST_RANK_NONE);
+        }
+        EXPECT_EQ(VersionQuery::gestalt("qtim"), 0x06000000u) << format;
+        for (auto [feature, rank] : ranks)
+            gst_plugin_feature_set_rank(feature, rank);
+        gst_plugin_feature_list_free(fitting);
+        gst_plugin_feature_list_free(all);
     }
     setenv("FRETLARK_QUICKTIME_VERSION", "0x06FF0000", 1);
     EXPECT_EQ(VersionQuery::gestalt("qtim"), 0x06FF0000u);
