@@ -7,7 +7,6 @@
 #include "player/FrlQTMovie.h"
 
 #include <filesystem>
-#include <gtkmm/button.h>
 #include <gtkmm/image.h>
 #include <sstream>
 #include <stdexcept>
@@ -112,8 +111,4 @@ std::string LibraryWindowFixture::pictureOf(Gtk::Button* button) {
 
 std::string LibraryWindowFixture::picture(const std::string& name) {
     return Resources::pathForImageResource(name);
-}
-
-double LibraryWindowFixture::seconds(QTTime time) {
-    return time.timeScale > 0 ? static_cast<double>(time.timeValue) / time.timeScale : 0.0;
 }

@@ -2,7 +2,6 @@
 
 #include "AppControllerFixture.h"
 #include "MovieMedia.h"
-#include "platform/movie/QTTime.h"
 
 #include <optional>
 #include <string>
@@ -38,5 +37,4 @@ protected:
     // The picture file the button shows.
     static std::string pictureOf(Gtk::Button* button);
     static std::string picture(const std::string& name);
-    static double seconds(QTTime time);
 };
