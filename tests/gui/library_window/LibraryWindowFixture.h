@@ -16,9 +16,8 @@ class LibraryWindowFixture : public AppControllerFixture {
 protected:
     std::string strumwellRoot() const;
     std::string jamcroftRoot() const;
-    // A lesson of the given length and artist, generated once per program.
-    static std::string lesson(double seconds = 1.0, const std::string& artist = {});
-    // Copies a generated lesson into the folder (made as needed) and answers the copy's path.
+    // Copies a lesson of the given length and artist, generated once per program, into the folder
+    // (made as needed) and answers the copy's path.
     static std::string addLesson(const std::string& folder, const std::string& name,
                                  double seconds = 1.0, const std::string& artist = {},
                                  const std::string& description = {});
