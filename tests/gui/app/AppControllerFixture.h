@@ -3,10 +3,13 @@
 #include "TestEnvironment.h"
 
 #include "app/AppController.h"
+#include "platform/movie/QTTime.h"
 #include "platform/ui/Alert.h"
 
 #include <functional>
 #include <gtkmm/application.h>
+#include <gtkmm/applicationwindow.h>
+#include <gtkmm/button.h>
 #include <memory>
 #include <vector>
 
@@ -26,6 +29,12 @@ protected:
     AppController& start(std::function<void(AppController&)> choose = {});
     static bool spinUntil(const std::function<bool()>& done) { return ::spinUntil(done); }
     static void spin() { ::spin(); }
+    // A button's click as a pointer delivers it.
+    static void click(Gtk::Button* button) { g_signal_emit_by_name(button->gobj(), "clicked"); }
+    static std::string title(AppController& app) { return app.window()->get_title(); }
+    static double seconds(QTTime time) {
+        return time.timeScale > 0 ? static_cast<double>(time.timeValue) / time.timeScale : 0.0;
+    }
 
     static Glib::RefPtr<Gtk::Application> application();
     std::unique_ptr<AppController> controller;

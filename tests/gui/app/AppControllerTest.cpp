@@ -9,7 +9,6 @@
 
 #include <filesystem>
 #include <giomm/simpleaction.h>
-#include <gtkmm/applicationwindow.h>
 #include <gtkmm/searchentry.h>
 #include <gtkmm/togglebutton.h>
 
@@ -76,7 +75,7 @@ TEST_F(ProductTest, WithoutLessonProductsTheStoreOpensWithItsWelcomePicture) {
     EXPECT_TRUE(app.shopButton->is_visible());
     ASSERT_NE(app.movieView->movie(), nullptr);
     EXPECT_EQ(app.movieView->movie()->movieFilePath(), Resources::pathForImageResource("Welcome"));
-    EXPECT_EQ(std::string(app.window()->get_title()), "Download Store (Welcome)");
+    EXPECT_EQ(title(app), "Download Store (Welcome)");
     controller.reset();
 
     writeFile(sysroot() + "/Library/Application Support/Fretlark/Videos", "not a folder");
@@ -120,7 +119,7 @@ TEST_F(ProductTest, TheChooserShowsTheInstalledProductsAndEachChoiceGivesItsRoot
         EXPECT_EQ(app.getRootDirectory(), root + c.root);
         app.prodState = AppController::downloadStoreProduct;
         EXPECT_EQ(app.getRootDirectory(), root + c.root) << "computed once";
-        EXPECT_EQ(std::string(app.window()->get_title()).substr(0, c.title.size()), c.title);
+        EXPECT_EQ(title(app).substr(0, c.title.size()), c.title);
         EXPECT_EQ(app.shopButton->is_visible(), c.product == AppController::downloadStoreProduct);
         EXPECT_EQ(fs::exists(home() + "/Music/Fretlark"), !c.jamcroft) << "only the store's";
         controller.reset();
@@ -175,7 +174,7 @@ TEST_F(ModeTest, TheShopButtonSwitchesModesAndTheNextRunStartsInTheLastOne) {
     EXPECT_EQ(app.appMode, AppController::browseMode);
     EXPECT_FALSE(app.statusView->is_visible());
     for (bool shop : {true, false}) {
-        g_signal_emit_by_name(app.shopButton->gobj(), "clicked");
+        click(app.shopButton);
         EXPECT_EQ(app.appMode, shop ? AppController::shopMode : AppController::browseMode);
         EXPECT_EQ(dynamic_cast<Gtk::ToggleButton*>(app.shopButton)->get_active(), shop);
         EXPECT_EQ(app.webView->widget().is_visible(), shop);

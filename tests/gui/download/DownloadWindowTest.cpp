@@ -1,9 +1,7 @@
-#include "AppControllerFixture.h"
-#include "StoreThread.h"
+#include "StoreAppFixture.h"
 
 #include "download/DownloadController.h"
 #include "drawing/FrameView.h"
-#include "platform/Defaults.h"
 #include "platform/ui/Alert.h"
 #include "platform/ui/ColumnBrowser.h"
 #include "platform/ui/TableView.h"
@@ -18,43 +16,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The store window of the Download Store product, with the demo store on 127.0.0.1.
-class DownloadWindowTest : public AppControllerFixture {
+// The store window of the Download Store product.
+class DownloadWindowTest : public StoreAppFixture {
 protected:
-    void SetUp() override {
-        AppControllerFixture::SetUp();
-        store = std::make_unique<StoreThread>(root() + "/store");
-        auto& defaults = Defaults::standard();
-        defaults.setString("storeCertificate", store->authorityPath());
-        defaults.setString("storeHost", "127.0.0.1:" + std::to_string(store->store().port()));
-        defaults.setBool("showWelcomeSplash", false);
-    }
-    void TearDown() override {
-        controller.reset();
-        spin();
-        store.reset();
-        AppControllerFixture::TearDown();
-    }
-
-    std::string purchases() const { return home() + "/Music/Fretlark/Purchases"; }
-    std::string workFolder() const { return home() + "/.cache/FretlarkDownloads/download"; }
-
     void lesson(const std::string& name, std::size_t size) {
         writeFile(store->lessonsFolder() + "/" + name, std::string(size, 'L'));
-    }
-
-    std::string description(const std::vector<std::string>& names) const {
-        std::string xml = "<Download><Series>";
-        for (const auto& name : names)
-            xml += "<Episode><Instrument>Bass</Instrument><Category>Grooves</Category>"
-                   "<Sub-Category>Walking</Sub-Category><Filename>" +
-                   name + "</Filename><Artist>Theo</Artist><Level>Beginner</Level><Link>" +
-                   store->lessonURL(name) + "</Link></Episode>";
-        return xml + "</Series></Download>";
-    }
-
-    void publishDescription(const std::string& query, const std::vector<std::string>& names) {
-        writeFile(store->descriptionsFolder() + "/" + query + ".xml", description(names));
     }
 
     // Leaves a record of an unstarted lesson, as a run that ended early would.
@@ -65,8 +31,6 @@ protected:
         DownloadController::sharedInstance(nullptr).addDownload(root() + "/leftover.xml");
         DownloadController::uninitialize();
     }
-
-    std::unique_ptr<StoreThread> store;
 };
 
 TEST_F(DownloadWindowTest, TheProgressDisplayShowsTheLessonAndHidesAtTheEnd) {

@@ -6,17 +6,11 @@
 #include "player/FrlQTMovie.h"
 
 #include <filesystem>
-#include <gtkmm/applicationwindow.h>
-#include <gtkmm/button.h>
 #include <gtkmm/label.h>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string title(AppController& app) {
-    return app.window()->get_title();
-}
 
 class StartInLibraryTest : public LibraryWindowFixture {
 protected:

@@ -7,7 +7,6 @@
 #include "player/FrlQTMovie.h"
 
 #include <filesystem>
-#include <gtkmm/button.h>
 #include <gtkmm/image.h>
 #include <sstream>
 #include <stdexcept>
@@ -22,20 +21,15 @@ std::string LibraryWindowFixture::jamcroftRoot() const {
     return sysroot() + "/Library/Application Support/Fretlark/Jamcroft/Videos";
 }
 
-std::string LibraryWindowFixture::lesson(double seconds, const std::string& artist) {
-    LessonOptions options;
-    options.seconds = seconds;
-    if (!artist.empty())
-        options.metadata.emplace_back("artist", artist);
-    return MovieMedia::lesson(options);
-}
-
 // ffmpeg writes the artist as a QuickTime text item but not the description, so the description
 // is written the way the download engine writes it.
 std::string LibraryWindowFixture::addLesson(const std::string& folder, const std::string& name,
                                             double seconds, const std::string& artist,
                                             const std::string& description) {
-    std::string path = MovieMedia::copy(lesson(seconds, artist), folder, name);
+    LessonOptions options{.seconds = seconds};
+    if (!artist.empty())
+        options.metadata.emplace_back("artist", artist);
+    std::string path = MovieMedia::copy(MovieMedia::lesson(options), folder, name);
     if (description.empty())
         return path;
     FrlQTMovie movie;
@@ -112,8 +106,4 @@ std::string LibraryWindowFixture::pictureOf(Gtk::Button* button) {
 
 std::string LibraryWindowFixture::picture(const std::string& name) {
     return Resources::pathForImageResource(name);
-}
-
-double LibraryWindowFixture::seconds(QTTime time) {
-    return time.timeScale > 0 ? static_cast<double>(time.timeValue) / time.timeScale : 0.0;
 }

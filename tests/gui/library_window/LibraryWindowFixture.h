@@ -2,7 +2,6 @@
 
 #include "AppControllerFixture.h"
 #include "MovieMedia.h"
-#include "platform/movie/QTTime.h"
 
 #include <optional>
 #include <string>
@@ -17,9 +16,8 @@ class LibraryWindowFixture : public AppControllerFixture {
 protected:
     std::string strumwellRoot() const;
     std::string jamcroftRoot() const;
-    // A lesson of the given length and artist, generated once per program.
-    static std::string lesson(double seconds = 1.0, const std::string& artist = {});
-    // Copies a generated lesson into the folder (made as needed) and answers the copy's path.
+    // Copies a lesson of the given length and artist, generated once per program, into the folder
+    // (made as needed) and answers the copy's path.
     static std::string addLesson(const std::string& folder, const std::string& name,
                                  double seconds = 1.0, const std::string& artist = {},
                                  const std::string& description = {});
@@ -38,5 +36,4 @@ protected:
     // The picture file the button shows.
     static std::string pictureOf(Gtk::Button* button);
     static std::string picture(const std::string& name);
-    static double seconds(QTTime time);
 };

@@ -6,18 +6,12 @@
 #include "platform/ui/TableView.h"
 #include "player/FrlQTMovie.h"
 
-#include <gtkmm/applicationwindow.h>
-#include <gtkmm/button.h>
 #include <gtkmm/label.h>
 #include <gtkmm/scale.h>
 
 namespace {
 
 using namespace std::chrono_literals;
-
-void click(Gtk::Button* button) {
-    g_signal_emit_by_name(button->gobj(), "clicked");
-}
 
 // Presses a key on the file list as the keyboard would deliver it to the list's key handlers.
 bool pressKeyOnFileList(AppController& app, guint key) {

@@ -1,10 +1,8 @@
 // The practice tools in the real window: sections, the speed trainer, the mirror, practice kept
 // across a restart, the keys and the media-player service on a private session bus.
-#include "AppControllerFixture.h"
 #include "FrameNumberLesson.h"
-#include "MovieMedia.h"
+#include "LibraryWindowFixture.h"
 
-#include "app/ProductChooser.h"
 #include "platform/movie/QTMovieView.h"
 #include "platform/ui/TableView.h"
 #include "player/FrlQTMovie.h"
@@ -16,7 +14,6 @@
 #include <filesystem>
 #include <glib.h>
 #include <gtk/gtk.h>
-#include <gtkmm/applicationwindow.h>
 #include <gtkmm/eventcontrollerkey.h>
 #include <gtkmm/label.h>
 #include <gtkmm/scale.h>
@@ -31,32 +28,21 @@ using namespace std::chrono_literals;
 
 namespace {
 
-void click(Gtk::Button* button) {
-    g_signal_emit_by_name(button->gobj(), "clicked");
-}
-
-double seconds(QTTime time) {
-    return static_cast<double>(time.timeValue) / time.timeScale;
-}
-
-class PracticeWindowTest : public AppControllerFixture {
+class PracticeWindowTest : public LibraryWindowFixture {
 protected:
     // Two lessons of twelve seconds whose frames show their number, annotated with an artist.
     AppController& startWithLessons() {
-        installStrumwell();
-        std::string folder = sysroot() + "/Library/Application Support/Fretlark/Videos/Get Started/"
-                                         "Quickstart Video";
+        std::string folder = strumwellRoot() + "/Get Started/Quickstart Video";
         for (const char* name : {"01 One.mov", "02 Two.mov"}) {
             rows.push_back(MovieMedia::copy(frameNumberLesson(12, 10), folder, name));
             FrlQTMovie movie;
             EXPECT_TRUE(movie.initWithFile(rows.back(), nullptr) &&
                         movie.setArtistAnnotation("Mara Quill") && movie.updateMovieFile());
         }
-        return start([](AppController& app) { app.pChooser->strumwellButton->activate(); });
+        return startStrumwell();
     }
     static void play(AppController& app, int row) {
-        app.resultsView->get_model()->select_item(row, true);
-        g_signal_emit_by_name(app.resultsView->gobj(), "activate", static_cast<guint>(row));
+        doubleClickRow(app, row);
         ASSERT_TRUE(::spinUntil([&] { return app.currentMovie() && app.isMoviePlaying(); }, 5s));
     }
     static void goTo(AppController& app, double at) {
@@ -75,15 +61,18 @@ protected:
         spin();
         return handled;
     }
-    // Runs a program while the main loop turns, since it may talk back to this process.
-    std::string run(const std::string& command) {
-        std::string output = root() + "/output";
-        std::string line = command + " > '" + output + "' 2>&1";
+    static GPid spawn(const std::string& line) {
         const char* argv[] = {"sh", "-c", line.c_str(), nullptr};
         GPid pid = 0;
         EXPECT_TRUE(g_spawn_async(nullptr, const_cast<char**>(argv), nullptr,
                                   GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD),
                                   nullptr, nullptr, &pid, nullptr));
+        return pid;
+    }
+    // Runs a program while the main loop turns, since it may talk back to this process.
+    std::string run(const std::string& command) {
+        std::string output = root() + "/output";
+        GPid pid = spawn(command + " > '" + output + "' 2>&1");
         ::spinUntil([&] { return waitpid(pid, nullptr, WNOHANG) == pid; }, 20s);
         return readFile(output);
     }
@@ -123,7 +112,7 @@ TEST_F(PracticeWindowTest, SectionsMirrorAndRateComeBackAfterARestart) {
 
     app.applicationWillTerminate();
     controller.reset();
-    auto& again = start([](AppController& app) { app.pChooser->strumwellButton->activate(); });
+    auto& again = startStrumwell();
     ASSERT_EQ(again.currentMovie()->movieFilePath(), rows[0]) << "the saved row shows its poster";
     EXPECT_EQ(again.sectionList->rowNames(), std::vector<std::string>{"Riff"});
     EXPECT_TRUE(again.sectionLoopButton->get_active());
@@ -211,13 +200,8 @@ TEST_F(PracticeWindowTest, MediaKeysReachThePlayerThroughTheSessionBus) {
     auto& app = startWithLessons();
     ASSERT_TRUE(::spinUntil([&] { return app.mprisService->ownsName(); }, 5s));
     std::string signals = root() + "/signals";
-    GPid monitor = 0;
-    std::string watch = std::string("exec stdbuf -oL gdbus monitor --session --dest ") +
-                        MprisService::busName + " > '" + signals + "'";
-    const char* argv[] = {"sh", "-c", watch.c_str(), nullptr};
-    ASSERT_TRUE(g_spawn_async(nullptr, const_cast<char**>(argv), nullptr,
-                              GSpawnFlags(G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD), nullptr,
-                              nullptr, &monitor, nullptr));
+    GPid monitor = spawn(std::string("exec stdbuf -oL gdbus monitor --session --dest ") +
+                         MprisService::busName + " > '" + signals + "'");
     ::spinUntil([&] { return readFile(signals).find("Monitoring") != std::string::npos; }, 5s);
 
     EXPECT_NE(property("Metadata").find("'xesam:artist': <['Mara Quill']>"), std::string::npos);
