@@ -59,6 +59,20 @@ gint skipPictureDecoders(GstElement*, GstPad*, GstCaps*, GstElementFactory* fact
     return decodesPictures ? autoplugExpose : autoplugTry;
 }
 
+// Rewrites a time segment event through `change`; every other event passes unchanged.
+template <typename Change> void rewriteTimeSegment(GstPadProbeInfo* info, Change change) {
+    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+    if (GST_EVENT_TYPE(event) != GST_EVENT_SEGMENT)
+        return;
+    GstSegment segment;
+    gst_event_copy_segment(event, &segment);
+    if (segment.format != GST_FORMAT_TIME)
+        return;
+    change(segment);
+    gst_event_unref(event);
+    GST_PAD_PROBE_INFO_DATA(info) = gst_event_new_segment(&segment);
+}
+
 } // namespace
 
 ExportPipeline::ExportPipeline(ExportSettings chosen, std::string output)
@@ -317,17 +331,10 @@ GstPadProbeReturn ExportPipeline::slowSound(GstPad*, GstPadProbeInfo* info, gpoi
     auto* self = static_cast<ExportPipeline*>(data);
     if (!(info->type & GST_PAD_PROBE_TYPE_EVENT_DOWNSTREAM))
         return GST_PAD_PROBE_OK;
-    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-    if (GST_EVENT_TYPE(event) != GST_EVENT_SEGMENT)
-        return GST_PAD_PROBE_OK;
     // scaletempo plays a segment of rate r in 1/r of the time at the same pitch.
-    GstSegment segment;
-    gst_event_copy_segment(event, &segment);
-    if (segment.format != GST_FORMAT_TIME)
-        return GST_PAD_PROBE_OK;
-    segment.rate = self->settings.speedPercent / double(ExportSettings::fullSpeedPercent);
-    gst_event_unref(event);
-    GST_PAD_PROBE_INFO_DATA(info) = gst_event_new_segment(&segment);
+    rewriteTimeSegment(info, [self](GstSegment& segment) {
+        segment.rate = self->settings.speedPercent / double(ExportSettings::fullSpeedPercent);
+    });
     return GST_PAD_PROBE_OK;
 }
 
@@ -345,19 +352,12 @@ GstPadProbeReturn ExportPipeline::stretchPicture(GstPad*, GstPadProbeInfo* info,
         GST_PAD_PROBE_INFO_DATA(info) = buffer;
         return GST_PAD_PROBE_OK;
     }
-    GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
-    if (GST_EVENT_TYPE(event) != GST_EVENT_SEGMENT)
-        return GST_PAD_PROBE_OK;
-    GstSegment segment;
-    gst_event_copy_segment(event, &segment);
-    if (segment.format != GST_FORMAT_TIME)
-        return GST_PAD_PROBE_OK;
-    self->pictureSegmentStart = segment.start;
-    if (GST_CLOCK_TIME_IS_VALID(segment.stop))
-        segment.stop = self->stretched(segment.stop, segment.start);
-    if (GST_CLOCK_TIME_IS_VALID(segment.duration))
-        segment.duration = self->stretched(segment.duration, 0);
-    gst_event_unref(event);
-    GST_PAD_PROBE_INFO_DATA(info) = gst_event_new_segment(&segment);
+    rewriteTimeSegment(info, [self](GstSegment& segment) {
+        self->pictureSegmentStart = segment.start;
+        if (GST_CLOCK_TIME_IS_VALID(segment.stop))
+            segment.stop = self->stretched(segment.stop, segment.start);
+        if (GST_CLOCK_TIME_IS_VALID(segment.duration))
+            segment.duration = self->stretched(segment.duration, 0);
+    });
     return GST_PAD_PROBE_OK;
 }

@@ -1,5 +1,7 @@
 #include "export/PartialExportFile.h"
 
+#include "platform/data/AtomicFile.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -44,14 +46,6 @@ void applyUmask(int fd) {
     ::fchmod(fd, 0666 & ~mask);
 }
 
-void syncFolder(const std::filesystem::path& folder) {
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
 } // namespace
 
 PartialExportFile::~PartialExportFile() {
@@ -88,7 +82,7 @@ bool PartialExportFile::commit(std::string* error) {
         return false;
     }
     temporary.clear();
-    syncFolder(folder.empty() ? "." : folder);
+    AtomicFile::syncFolder(folder.string());
     return true;
 }
 

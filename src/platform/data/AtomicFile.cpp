@@ -20,17 +20,15 @@ bool writeAll(int fd, std::string_view contents) {
     return true;
 }
 
-// The rename is durable only once the folder itself has been flushed.
-void syncFolder(const std::string& path) {
-    std::string folder = std::filesystem::path(path).parent_path().string();
+} // namespace
+
+void AtomicFile::syncFolder(const std::string& folder) {
     int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return;
     ::fsync(fd);
     ::close(fd);
 }
-
-} // namespace
 
 bool AtomicFile::write(const std::string& path, std::string_view contents) {
     std::string temporary = path + ".XXXXXX";
@@ -43,7 +41,8 @@ bool AtomicFile::write(const std::string& path, std::string_view contents) {
         ::unlink(temporary.c_str());
         return false;
     }
-    syncFolder(path);
+    // The rename is durable only once the folder itself has been flushed.
+    syncFolder(std::filesystem::path(path).parent_path().string());
     return true;
 }
 

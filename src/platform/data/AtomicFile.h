@@ -13,4 +13,7 @@ public:
     static bool write(const std::string& path, std::string_view contents);
     // Nothing when the file cannot be read or is larger than maximumSize.
     static std::optional<std::string> read(const std::string& path, std::size_t maximumSize);
+    // Flushes a folder's entries, so that a rename into it survives a crash; "" is the current
+    // folder.
+    static void syncFolder(const std::string& folder);
 };

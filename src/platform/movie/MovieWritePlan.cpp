@@ -1,5 +1,6 @@
 #include "platform/movie/MovieWritePlan.h"
 
+#include "platform/data/AtomicFile.h"
 #include "platform/movie/BigEndian.h"
 
 #include <algorithm>
@@ -128,14 +129,6 @@ bool keepOwnership(int from, int to, const struct stat& original) {
         kept = ::fchown(to, static_cast<uid_t>(-1), original.st_gid) == 0;
     copyExtendedAttributes(from, to);
     return kept;
-}
-
-void fsyncFolder(const std::filesystem::path& folder) {
-    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
 }
 
 } // namespace
@@ -372,7 +365,7 @@ bool MovieWritePlan::rewriteFile(const ByteSource& source, const std::string& pa
         ::unlink(temporary.c_str());
         return false;
     }
-    fsyncFolder(folder);
+    AtomicFile::syncFolder(folder.string());
     return true;
 }
 
